@@ -1,0 +1,31 @@
+// The road of one frame: each received byte goes to the frame receiver; the zero byte that ends
+// a frame runs the decoder, the infrared table, the ground verdicts and the recorder, in order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cells/cell_store.h"
+#include "eval/csv_recorder.h"
+#include "link/frame_receiver.h"
+
+namespace sensor {
+
+struct ByteOutcome {
+    bool frame_ended = false;
+    std::optional<std::string> log_line;  // a line for the log file, with its line end
+};
+
+class FramePath {
+public:
+    ByteOutcome receive(std::uint8_t ch, CellStore& cells, char decimal_separator);
+
+    FrameReceiver receiver;
+    CsvRecorder recorder;
+};
+
+// The steps that follow a zero byte, on the slots as they stand.
+void run_frame_end(FrameSlots& slots, CellStore& cells, char decimal_separator);
+
+}  // namespace sensor

@@ -1,0 +1,112 @@
+#include "panel/panel_logic.h"
+
+#include "cells/number_text.h"
+
+namespace sensor {
+namespace {
+
+void flip_state(std::string& cell) { cell = (cell != "ON") ? "ON" : "OFF"; }
+
+}  // namespace
+
+PanelLogic::PanelLogic(char decimal_separator) : sep_(decimal_separator) {}
+
+void PanelLogic::Load() {
+    control_byte_ = kControlByteStart;
+    frame_path_.receiver.reset();
+    for (auto& cell : cells_.Text1) cell.clear();
+    for (auto& cell : cells_.Text2) cell = "ON";
+    cells_.Text3.clear();
+    cells_.Command1 = "START";
+    frame_path_.receiver.FrameIndex = 0;
+    timer1_enabled_ = false;
+}
+
+ByteOutcome PanelLogic::receive(std::uint8_t ch) {
+    ByteOutcome outcome = frame_path_.receive(ch, cells_, sep_);
+    if (outcome.frame_ended) ++frames_decoded_;
+    return outcome;
+}
+
+void PanelLogic::receive(std::span<const std::uint8_t> bytes,
+                         const std::function<void(const ByteOutcome&)>& on_frame_end) {
+    for (std::uint8_t ch : bytes) {
+        const ByteOutcome outcome = receive(ch);
+        if (outcome.frame_ended && on_frame_end) on_frame_end(outcome);
+    }
+}
+
+void PanelLogic::other_comm_event() { frame_path_.receiver.other_event(); }
+
+// A command is applied only once its byte went out, so the panel never shows a state the board
+// was not told about.
+bool PanelLogic::send(std::int16_t control_byte) {
+    return sink_ != nullptr && sink_->send(control_message(control_byte));
+}
+
+CommandOutcome PanelLogic::Command1_Click() {
+    const std::int16_t next = toggled_bit(control_byte_, control_bit::kMeasuring);
+    if (!send(next)) return CommandOutcome::NotSent;
+    control_byte_ = next;
+    if (cells_.Command1 == "START") {
+        cells_.Command1 = "STOP";
+        timer1_enabled_ = true;
+    } else {
+        cells_.Command1 = "START";
+        timer1_enabled_ = false;
+    }
+    return CommandOutcome::Sent;
+}
+
+CommandOutcome PanelLogic::toggle_group(std::int16_t group_bit, std::string& state_cell) {
+    const auto next = toggled_group(control_byte_, group_bit);
+    if (!next) return CommandOutcome::Refused;
+    if (!send(*next)) return CommandOutcome::NotSent;
+    control_byte_ = *next;
+    flip_state(state_cell);
+    return CommandOutcome::Sent;
+}
+
+CommandOutcome PanelLogic::Command2_Click() { return toggle_group(control_bit::kUltrasonicGroup, cells_.Text2[1]); }
+CommandOutcome PanelLogic::Command4_Click() { return toggle_group(control_bit::kInfraredGroup, cells_.Text2[0]); }
+CommandOutcome PanelLogic::Command6_Click() { return toggle_group(control_bit::kGroundGroup, cells_.Text2[2]); }
+
+// The run clock is left alone: a run that was on keeps counting while the caption shows "START".
+// The option boxes are unticked because the reset clears their bits on the board.
+CommandOutcome PanelLogic::Command3_Click() {
+    if (!send(reset_pulse(control_byte_))) return CommandOutcome::NotSent;
+    control_byte_ = kControlByteStart;
+    cells_.Command1 = "START";
+    for (auto& cell : cells_.Text2) cell = "ON";
+    check1_ = false;
+    check2_ = false;
+    return CommandOutcome::Sent;
+}
+
+void PanelLogic::Command5_Click() {
+    run_clock_ = 0;
+    cells_.Text3 = integer_text(run_clock_);
+}
+
+CommandOutcome PanelLogic::Check1_Click() {
+    const std::int16_t next = toggled_bit(control_byte_, control_bit::kShortDistance);
+    if (!send(next)) return CommandOutcome::NotSent;
+    control_byte_ = next;
+    check1_ = !check1_;
+    return CommandOutcome::Sent;
+}
+
+CommandOutcome PanelLogic::Check2_Click() {
+    const std::int16_t next = toggled_bit(control_byte_, control_bit::kInterferenceOverride);
+    if (!send(next)) return CommandOutcome::NotSent;
+    control_byte_ = next;
+    check2_ = !check2_;
+    return CommandOutcome::Sent;
+}
+
+void PanelLogic::Timer1_Timer() {
+    ++run_clock_;
+    cells_.Text3 = integer_text(run_clock_);
+}
+
+}  // namespace sensor

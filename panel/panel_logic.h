@@ -1,0 +1,86 @@
+// The window's behaviour without the window: start-up, every click, the run clock's tick and each
+// received byte, over the cell store. The view copies the texts out and forwards events in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "cells/cell_store.h"
+#include "link/control_byte.h"
+#include "link/frame_path.h"
+
+namespace sensor {
+
+// Where command messages go. Returns false when nothing went out (no board connected, a failed
+// write); the adapter behind it tells the user why.
+class CommandSink {
+public:
+    virtual ~CommandSink() = default;
+    virtual bool send(const ControlMessage& message) = 0;
+};
+
+enum class CommandOutcome {
+    Sent,
+    Refused,  // the last sensor group stays on; nothing was sent
+    NotSent,  // the sink could not send; nothing changed
+};
+
+class PanelLogic {
+public:
+    // The decimal separator for numbers shown in cells (the locale's); log lines always use ".".
+    explicit PanelLogic(char decimal_separator = '.');
+
+    // Start-up: start texts, ControlByte 19, slots at 255, the run clock stopped. Sends nothing;
+    // opening the port is the link adapter's part.
+    void Load();
+
+    ByteOutcome receive(std::uint8_t ch);
+    // A chunk as the port hands it over: each byte in order, one at a time; on_frame_end runs
+    // after each frame's sequence, while the cells show that frame.
+    void receive(std::span<const std::uint8_t> bytes, const std::function<void(const ByteOutcome&)>& on_frame_end);
+    void other_comm_event();
+
+    CommandOutcome Command1_Click();  // START / STOP
+    CommandOutcome Command2_Click();  // US group
+    CommandOutcome Command3_Click();  // Reset
+    CommandOutcome Command4_Click();  // IR group
+    void Command5_Click();            // CLEAR the run clock
+    CommandOutcome Command6_Click();  // Ground group
+    CommandOutcome Check1_Click();    // ultrasonic short distance measurement
+    CommandOutcome Check2_Click();    // ultrasonic interference control override
+    void Timer1_Timer();
+
+    void set_sink(CommandSink* sink) { sink_ = sink; }
+
+    const CellStore& cells() const { return cells_; }
+    CellStore& cells() { return cells_; }
+    std::int16_t ControlByte() const { return control_byte_; }
+    std::int64_t RunClock() const { return run_clock_; }
+    bool Timer1Enabled() const { return timer1_enabled_; }
+    bool Check1() const { return check1_; }
+    bool Check2() const { return check2_; }
+    const FramePath& frame_path() const { return frame_path_; }
+    FramePath& frame_path() { return frame_path_; }
+    std::uint64_t frames_decoded() const { return frames_decoded_; }
+    char decimal_separator() const { return sep_; }
+
+private:
+    bool send(std::int16_t control_byte);
+    CommandOutcome toggle_group(std::int16_t group_bit, std::string& state_cell);
+
+    char sep_;
+    CellStore cells_;
+    FramePath frame_path_;
+    CommandSink* sink_ = nullptr;
+    std::int16_t control_byte_ = kControlByteStart;
+    // Whole seconds in 64 bits: a single-precision count would stop growing at 16,777,216.
+    std::int64_t run_clock_ = 0;
+    bool timer1_enabled_ = true;  // as designed; start-up disables it
+    bool check1_ = false;
+    bool check2_ = false;
+    std::uint64_t frames_decoded_ = 0;
+};
+
+}  // namespace sensor

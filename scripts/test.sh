@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The whole test run: installs what is missing, builds and runs every test in the normal and the
+# sanitizer build, then fuzzes the frame path for a few seconds when clang is present.
+# Usage: scripts/test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+# Window tests run on Qt's offscreen platform, so no display is needed.
+export QT_QPA_PLATFORM=offscreen
+
+for preset in default sanitize; do
+  echo "== $preset build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "== $preset tests"
+  ctest --preset "$preset" -j2
+done
+
+if command -v clang++ >/dev/null; then
+  echo "== fuzzing the frame path"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz
+  mkdir -p build/fuzz/corpus
+  build/fuzz/fuzz/frame_path_fuzz -max_total_time=10 -max_len=4096 -print_final_stats=0 build/fuzz/corpus 2>&1 | tail -n 3
+else
+  echo "== clang++ not found: fuzzing skipped"
+fi
+echo "All tests passed."
