@@ -1,0 +1,1 @@
+#include "eval/log_file.h"

@@ -1,0 +1,83 @@
+#include "pty_pair.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace sensor::testing {
+
+PtyPair::PtyPair() {
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+        ADD_FAILURE() << "openpty failed: " << std::strerror(errno);
+        return;
+    }
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    path_ = QString::fromLocal8Bit(name);
+}
+
+PtyPair::~PtyPair() {
+    close_master();
+    close_slave();
+}
+
+void PtyPair::write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            QCoreApplication::processEvents();  // let the reader drain the line
+        } else {
+            ADD_FAILURE() << "write to pseudo-terminal failed: " << std::strerror(errno);
+            return;
+        }
+    }
+}
+
+QByteArray PtyPair::read_available() {
+    QByteArray out;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) break;
+        out.append(buffer, n);
+    }
+    return out;
+}
+
+void PtyPair::close_master() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+}
+
+void PtyPair::close_slave() {
+    if (slave_ >= 0) ::close(slave_);
+    slave_ = -1;
+}
+
+bool wait_until(const std::function<bool()>& done, int deadline_ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > deadline_ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+}  // namespace sensor::testing
