@@ -1,1 +1,103 @@
-int main() { return 0; }
+// sensor-panel: the operator panel for the sensor board on a serial line.
+// Exit status 0 after the window closes, 1 when the simulated board cannot start, 2 on a usage error.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <optional>
+
+#include "eval/log_file.h"
+#include "link/serial_link.h"
+#include "panel/panel_session.h"
+
+namespace {
+
+constexpr const char* kUsage = "Usage: sensor-panel [--port NAME] [--log PATH] [--demo] [--help] [--version]";
+
+void usage_error(const QString& sentence) {
+    std::fprintf(stderr, "sensor-panel: %s\n%s\n", qUtf8Printable(sentence), kUsage);
+}
+
+// Reads the command line before any window exists, so --help and usage errors work without a
+// display. Returns the options, or the exit status when the program is to end here.
+std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, int* exit_status) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("sensor-panel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The operator panel for the sensor board on a serial line (19200 baud, 8N1)."));
+    const QCommandLineOption port_option(
+        QStringLiteral("port"),
+        QStringLiteral("Serial port of the board, a device path or a name (default: %1).")
+            .arg(sensor::SerialLink::default_port()),
+        QStringLiteral("NAME"));
+    const QCommandLineOption log_option(
+        QStringLiteral("log"),
+        QStringLiteral("File the run's lines are appended to (default: %1).").arg(sensor::LogFile::default_path()),
+        QStringLiteral("PATH"));
+    const QCommandLineOption demo_option(
+        QStringLiteral("demo"), QStringLiteral("Run against a simulated board on a pseudo-terminal instead of a port."));
+    parser.addOption(port_option);
+    parser.addOption(log_option);
+    parser.addOption(demo_option);
+    const QCommandLineOption help_option = parser.addHelpOption();
+    const QCommandLineOption version_option = parser.addVersionOption();
+
+    if (!parser.parse(QCoreApplication::arguments())) {
+        usage_error(parser.errorText());
+        *exit_status = 2;
+        return std::nullopt;
+    }
+    if (parser.isSet(help_option)) {
+        std::fputs(qUtf8Printable(parser.helpText()), stdout);
+        *exit_status = 0;
+        return std::nullopt;
+    }
+    if (parser.isSet(version_option)) {
+        std::printf("sensor-panel %s\n", SENSOR_PANEL_VERSION);
+        *exit_status = 0;
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        usage_error(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().front()));
+        *exit_status = 2;
+        return std::nullopt;
+    }
+    if (parser.isSet(demo_option) && parser.isSet(port_option)) {
+        usage_error(QStringLiteral("--port cannot be given with --demo: the demo brings its own board."));
+        *exit_status = 2;
+        return std::nullopt;
+    }
+
+    sensor::PanelOptions options;
+    options.port = parser.value(port_option);
+    options.log_path = parser.value(log_option);
+    options.demo = parser.isSet(demo_option);
+    return options;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int exit_status = 0;
+    const std::optional<sensor::PanelOptions> options = parse_command_line(argc, argv, &exit_status);
+    if (!options) return exit_status;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("sensor-panel"));
+    QApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
+
+    sensor::PanelSession session(*options);
+    QString error;
+    if (!session.start(&error)) {
+        std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(error));
+        return 1;
+    }
+    session.form().show();
+    const int status = QApplication::exec();
+    session.shutdown();
+    return status;
+}

@@ -1,0 +1,96 @@
+// The operator panel's window: every cell, button and option box at its design place, in twips
+// shown at 15 twips a pixel. It shows the core's cell texts and forwards clicks and ticks to it;
+// it decides nothing itself.
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+#include "panel/panel_logic.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace sensor {
+
+// What the status line under the panel reports; the session fills it in.
+struct PanelStatus {
+    QString port;
+    QString port_state;  // "open", "retrying", "lost", "closed"
+    std::uint64_t frames = 0;
+    double frames_per_second = 0.0;
+    QString log_path;
+    QString log_state;
+};
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kPanelWidthTwips = 12195;
+    static constexpr int kPanelHeightTwips = 6735;
+    static constexpr int kRefreshMs = 16;  // at most about 60 refreshes a second
+    static constexpr int kStatusHeight = 40;
+
+    explicit Form1(PanelLogic& logic, QWidget* parent = nullptr);
+
+    // The control arrays by index; nullptr outside the array.
+    QLineEdit* Text1(int index) const;
+    QLineEdit* Text2(int index) const;
+    QLabel* Label1(int index) const;
+    QLineEdit* Text3() const { return text3_; }
+    QPushButton* Command1() const { return command_[0]; }
+    QPushButton* Command2() const { return command_[1]; }
+    QPushButton* Command3() const { return command_[2]; }
+    QPushButton* Command4() const { return command_[3]; }
+    QPushButton* Command5() const { return command_[4]; }
+    QPushButton* Command6() const { return command_[5]; }
+    QCheckBox* Check1() const { return check1_; }
+    QCheckBox* Check2() const { return check2_; }
+    QTimer* Timer1() { return &timer1_; }
+    QLabel* status_line() const { return status_; }
+
+    // The core's cells changed (a frame arrived): the widgets follow at the next refresh.
+    void cells_changed();
+    // Copies every text, the option boxes and the timer's state from the core now.
+    void refresh();
+
+    void show_status(const PanelStatus& status);
+    // The last sentence about a failure or a change of state, shown at the end of the status line.
+    void show_message(const QString& sentence);
+    QString last_message() const { return last_message_; }
+
+    void Timer1_Timer();
+
+signals:
+    void unloading();  // the window is closing: the port and the log are to be closed
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void after_command(CommandOutcome outcome);
+    void update_status_line();
+
+    PanelLogic& logic_;
+    std::array<QLineEdit*, 16> text1_{};
+    std::array<QLineEdit*, 3> text2_{};
+    std::array<QLabel*, 11> label1_{};
+    QLineEdit* text3_ = nullptr;
+    std::array<QPushButton*, 6> command_{};
+    QCheckBox* check1_ = nullptr;
+    QCheckBox* check2_ = nullptr;
+    QLabel* status_ = nullptr;
+    QTimer timer1_;
+    QTimer refresh_;  // running while the widgets lag the cells
+    PanelStatus status_fields_;
+    QString last_message_;
+};
+
+}  // namespace sensor
