@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  fonts-liberation xvfb xauth x11-apps imagemagick
+  fonts-liberation xvfb xauth x11-apps imagemagick xdotool
 )
 
 missing=()

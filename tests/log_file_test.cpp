@@ -1,1 +1,109 @@
+// The log file on a real file system: lines appended whole, failures survived, nothing lost.
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "eval/log_file.h"
+
+using namespace sensor;
+
+namespace {
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+std::string line(int n) { return "0.0508,0," + std::to_string(n) + ",OK,ERR,12.5,black,white\r\n"; }
+
+QByteArray lines(int from, int to) {
+    QByteArray all;
+    for (int n = from; n <= to; ++n) all += QByteArray::fromStdString(line(n));
+    return all;
+}
+
+}  // namespace
+
+TEST(LogFile, AppendsToAnExistingFileAndCreatesMissingFolders) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a/b/sensors.csv");
+    {
+        LogFile log(path);
+        log.append(line(1));
+        log.append(line(2));
+        EXPECT_EQ(contents(path), lines(1, 2)) << "each line is on disk as soon as it is appended";
+    }
+    LogFile again(path);
+    again.append(line(3));
+    EXPECT_EQ(contents(path), lines(1, 3));
+}
+
+TEST(LogFile, LinesWaitThroughAFailureAndGoOutInOrder) {
+    QTemporaryDir dir;
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> break_it;
+        std::function<void(const QString&)> mend_it;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"a directory in the way", [](const QString& p) { QDir().mkpath(p); },
+         [](const QString& p) { QDir(p).removeRecursively(); }, "directory"},
+        {"a file where the folder should be",
+         [](const QString& p) {
+             const QString folder = QFileInfo(p).absolutePath();
+             QDir().mkpath(QFileInfo(folder).absolutePath());
+             QFile f(folder);
+             f.open(QIODevice::WriteOnly);
+         },
+         [](const QString& p) { QFile::remove(QFileInfo(p).absolutePath()); }, "cannot create the folder"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QString("case%1/sub/sensors.csv").arg(n++));
+        c.break_it(path);
+        LogFile log(path);
+        QStringList said;
+        QObject::connect(&log, &LogFile::message, [&](const QString& m) { said << m; });
+        for (int i = 1; i <= 5; ++i) log.append(line(i));
+        ASSERT_EQ(log.waiting(), 5u) << c.name;
+        ASSERT_EQ(said.size(), 1) << c.name << ": once per cause";
+        EXPECT_TRUE(said[0].contains(c.says)) << said[0].toStdString();
+        EXPECT_TRUE(said[0].contains(path)) << said[0].toStdString();
+        EXPECT_TRUE(log.state_text().contains("5 lines waiting")) << log.state_text().toStdString();
+
+        c.mend_it(path);
+        log.append(line(6));
+        EXPECT_EQ(log.waiting(), 0u) << c.name;
+        EXPECT_EQ(contents(path), lines(1, 6)) << c.name << ": in order, none twice";
+        EXPECT_EQ(said.size(), 2) << c.name;
+    }
+}
+
+TEST(LogFile, AFullDiskLosesNothing) {
+    // /dev/full takes the open and refuses every write with "no space left on device".
+    LogFile log("/dev/full");
+    QStringList said;
+    QObject::connect(&log, &LogFile::message, [&](const QString& m) { said << m; });
+    for (int i = 1; i <= 12; ++i) log.append(line(i));
+    EXPECT_EQ(log.waiting(), 12u);
+    EXPECT_EQ(log.written(), 0u);
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_EQ(said[0], "Cannot write /dev/full: no space left on device; 1 line waiting.");
+    EXPECT_FALSE(log.flush());
+    EXPECT_EQ(said.size(), 1) << "a retry of the same cause says nothing new";
+}
+
+TEST(LogFile, PastTheLimitLinesAreCountedAndSaid) {
+    LogFile log("/dev/full");
+    QStringList said;
+    QObject::connect(&log, &LogFile::message, [&](const QString& m) { said << m; });
+    for (std::size_t i = 0; i < LogFile::kMaxWaiting + 3; ++i) log.append("x\r\n");
+    EXPECT_EQ(log.waiting(), LogFile::kMaxWaiting);
+    EXPECT_EQ(log.dropped(), 3u);
+    EXPECT_EQ(said.size(), 2);
+    EXPECT_TRUE(log.state_text().contains("3 dropped"));
+}

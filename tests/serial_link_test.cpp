@@ -1,1 +1,162 @@
+// The serial link on real pseudo-terminals: bytes both ways, open failures, unplug and return.
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "link/serial_link.h"
+#include "pty_pair.h"
+
+using namespace sensor;
+using sensor::testing::PtyPair;
+using sensor::testing::wait_until;
+
+namespace {
+
+struct Received {
+    QByteArray bytes;
+    QStringList messages;
+    explicit Received(SerialLink& link) {
+        QObject::connect(&link, &SerialLink::received, [this](const QByteArray& c) { bytes += c; });
+        QObject::connect(&link, &SerialLink::message, [this](const QString& m) { messages << m; });
+    }
+};
+
+double cpu_seconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for a while with nothing to wait for.
+void idle(int ms) {
+    wait_until([] { return false; }, ms);
+}
+
+}  // namespace
+
+TEST(SerialLink, EveryByteValueArrivesUnchangedWhateverTheChunks) {
+    PtyPair pair;
+    SerialLink link(pair.path());
+    Received got(link);
+    link.open();
+    ASSERT_EQ(link.state(), SerialLink::State::Open) << got.messages.join("\n").toStdString();
+
+    // All 256 values (10, 13, 17, 19 and 255 are what a cooked terminal would mangle), then
+    // a flood in odd chunk sizes.
+    QByteArray sent;
+    for (int v = 0; v < 256; ++v) sent += static_cast<char>(v);
+    pair.write(sent);
+    ASSERT_TRUE(wait_until([&] { return got.bytes.size() >= sent.size(); }));
+    EXPECT_EQ(got.bytes, sent);
+
+    QByteArray flood;
+    for (int i = 0; i < 200'000; ++i) flood += static_cast<char>((i * 7 + i / 13) & 0xFF);
+    for (qsizetype at = 0, step = 1; at < flood.size(); at += step, step = step * 3 % 1021 + 1)
+        pair.write(flood.mid(at, step));
+    ASSERT_TRUE(wait_until([&] { return got.bytes.size() >= sent.size() + flood.size(); }, 20000));
+    EXPECT_EQ(got.bytes.mid(sent.size()), flood);
+    EXPECT_EQ(link.bytes_received(), static_cast<quint64>(sent.size() + flood.size()));
+}
+
+TEST(SerialLink, StaleInputFromBeforeTheOpenIsDropped) {
+    PtyPair pair;
+    pair.write("old bytes");
+    SerialLink link(pair.path());
+    Received got(link);
+    link.open();
+    pair.write("new");
+    ASSERT_TRUE(wait_until([&] { return got.bytes.size() >= 3; }));
+    EXPECT_EQ(got.bytes, "new");
+}
+
+TEST(SerialLink, MessagesReachTheFarEnd) {
+    PtyPair pair;
+    SerialLink link(pair.path());
+    link.open();
+    EXPECT_TRUE(link.send({147, 0}));
+    EXPECT_TRUE(link.send({19, 0}));
+    QByteArray out;
+    ASSERT_TRUE(wait_until([&] { return (out += pair.read_available()).size() >= 4; }));
+    EXPECT_EQ(out, QByteArray("\x93\x00\x13\x00", 4));
+}
+
+TEST(SerialLink, OpenFailuresAreSaidOnceAndRetried) {
+    QTemporaryDir dir;
+    const QString regular = dir.filePath("not-a-port");
+    QFile(regular).open(QIODevice::WriteOnly);
+    struct Case {
+        QString path;
+        QString says;
+    };
+    const Case cases[] = {
+        {dir.filePath("absent"), "no such device"},
+        {regular, "not a serial device"},
+    };
+    for (const Case& c : cases) {
+        SerialLink link(c.path);
+        Received got(link);
+        link.open();
+        EXPECT_EQ(link.state(), SerialLink::State::Retrying);
+        ASSERT_EQ(got.messages.size(), 1);
+        EXPECT_TRUE(got.messages[0].contains(c.says)) << got.messages[0].toStdString();
+        EXPECT_TRUE(got.messages[0].contains(c.path));
+        EXPECT_FALSE(link.send({19, 0})) << "nothing goes out while the port is not open";
+        EXPECT_TRUE(got.messages.last().contains("not connected"));
+    }
+
+    // The device appears later at the same path: the next retry opens it.
+    PtyPair pair;
+    const QString link_path = dir.filePath("board");
+    SerialLink link(link_path);
+    Received got(link);
+    link.open();
+    ASSERT_EQ(link.state(), SerialLink::State::Retrying);
+    ASSERT_TRUE(QFile::link(pair.path(), link_path));
+    ASSERT_TRUE(wait_until([&] { return link.state() == SerialLink::State::Open; }, 6000));
+    EXPECT_EQ(got.messages.size(), 2) << got.messages.join("\n").toStdString();
+    EXPECT_TRUE(got.messages.last().contains("open again"));
+}
+
+TEST(SerialLink, UnplugIsReportedOnceCostsNothingAndResumes) {
+    QTemporaryDir dir;
+    const QString link_path = dir.filePath("board");
+    auto first = std::make_unique<PtyPair>();
+    ASSERT_TRUE(QFile::link(first->path(), link_path));
+    SerialLink link(link_path);
+    Received got(link);
+    link.open();
+    ASSERT_EQ(link.state(), SerialLink::State::Open);
+    first->write("abc");
+    ASSERT_TRUE(wait_until([&] { return got.bytes == "abc"; }));
+
+    // The far end goes away mid-stream, as when a USB adapter is pulled.
+    first->close_slave();
+    first->close_master();
+    ASSERT_TRUE(wait_until([&] { return link.state() == SerialLink::State::Lost; }, 3000));
+    const qsizetype said = got.messages.size();
+    const double cpu_before = cpu_seconds();
+    QElapsedTimer wall;
+    wall.start();
+    idle(1500);
+    const double cpu_share = (cpu_seconds() - cpu_before) / (wall.elapsed() / 1000.0);
+    EXPECT_EQ(got.messages.size(), said) << "the loss is reported once";
+    EXPECT_LT(cpu_share, 0.25) << "waiting for the device must not spin";
+    EXPECT_EQ(link.state(), SerialLink::State::Lost);
+    EXPECT_FALSE(link.send({19, 0}));
+
+    // A new device at the same link: the port opens again and bytes flow.
+    PtyPair second;
+    QFile::remove(link_path);
+    ASSERT_TRUE(QFile::link(second.path(), link_path));
+    ASSERT_TRUE(wait_until([&] { return link.state() == SerialLink::State::Open; }, 6000));
+    second.write("xyz");
+    ASSERT_TRUE(wait_until([&] { return got.bytes == "abcxyz"; }));
+    EXPECT_TRUE(link.send({19, 0}));
+}
