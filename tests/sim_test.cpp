@@ -245,21 +245,22 @@ TEST(PtyBoard, FloodSendsOnlyWholeFrames) {
     PtyBoard board(options);
     ASSERT_TRUE(board.start(nullptr));
     PanelEnd panel(board.device_path());
-    ASSERT_TRUE(panel.next_frames(5000, 20000));
+    ASSERT_TRUE(panel.next_frames(50000, 30000));
     EXPECT_EQ(panel.broken_frames, 0);
-    EXPECT_GE(board.frames_sent(), 5000u);
+    EXPECT_GE(board.frames_sent(), 50000u);
 }
 
 // With nobody reading, the line fills and frames are lost whole: a panel that opens late
 // still meets only whole frames, and the board is not stuck.
 TEST(PtyBoard, ALineNobodyReadsLosesWholeFrames) {
     PtyBoardOptions options;
-    options.bytes_per_second = 40000;
+    options.bytes_per_second = 400000;
     PtyBoard board(options);
     ASSERT_TRUE(board.start(nullptr));
     wait_until([] { return false; }, 500);
     PanelEnd panel(board.device_path());
-    ASSERT_TRUE(panel.next_frames(500));
+    // Past the backlog (the line holds about 14 KB), where a frame cut short would show.
+    ASSERT_TRUE(panel.next_frames(3000));
     EXPECT_EQ(panel.broken_frames, 0);
 }
 
