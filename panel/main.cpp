@@ -51,7 +51,7 @@ std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, in
         *exit_status = 2;
         return std::nullopt;
     }
-    if (parser.isSet(help_option)) {
+    if (parser.isSet(help_option) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
         *exit_status = 0;
         return std::nullopt;

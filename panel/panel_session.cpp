@@ -20,8 +20,8 @@ PanelSession::PanelSession(const PanelOptions& options, QObject* parent)
     : QObject(parent),
       options_(options),
       logic_(locale_decimal_separator()),
-      log_(options.log_path.isEmpty() ? LogFile::default_path() : options.log_path),
-      form_(logic_) {
+      form_(logic_),
+      log_(options.log_path.isEmpty() ? LogFile::default_path() : options.log_path) {
     connect(&log_, &LogFile::message, this, &PanelSession::report);
     connect(&log_, &LogFile::changed, this, &PanelSession::update_status);
     connect(&form_, &Form1::unloading, this, &PanelSession::shutdown);
@@ -30,7 +30,13 @@ PanelSession::PanelSession(const PanelOptions& options, QObject* parent)
     connect(&status_timer_, &QTimer::timeout, this, &PanelSession::update_status);
 }
 
-PanelSession::~PanelSession() { shutdown(); }
+PanelSession::~PanelSession() {
+    shutdown();
+    logic_.set_sink(nullptr);
+    if (link_) link_->disconnect(this);
+    link_.reset();
+    board_.reset();
+}
 
 bool PanelSession::start(QString* error) {
     logic_.Load();

@@ -50,10 +50,10 @@ private:
 
     PanelOptions options_;
     PanelLogic logic_;
+    Form1 form_;  // before the log, so the log's last word at destruction still reaches the window
     LogFile log_;
     std::unique_ptr<PtyBoard> board_;
     std::unique_ptr<SerialLink> link_;
-    Form1 form_;
     QTimer status_timer_;
     QElapsedTimer rate_clock_;
     std::uint64_t frames_at_last_status_ = 0;

@@ -1,1 +1,421 @@
+// The panel window as the operator meets it: every control at its design place, real clicks on a
+// window on the offscreen platform, the bytes that reach the far end of a real pseudo-terminal,
+// and the sensor-panel binary's command line.
 #include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "eval/log_file.h"
+#include "link/serial_link.h"
+#include "panel/form1.h"
+#include "panel/panel_session.h"
+#include "pty_pair.h"
+#include "sim/frame_encoder.h"
+
+using namespace sensor;
+using sensor::testing::PtyPair;
+using sensor::testing::wait_until;
+
+namespace {
+
+QRect px(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
+
+QString widget_text(QWidget* w) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    return QStringLiteral("<no text>");
+}
+
+struct ControlRow {
+    const char* name;
+    QRect place;  // in pixels, from the design's twips
+    const char* text;
+    const char* family;
+    double points;
+    bool bold;
+    bool italic;
+    int tab;  // -1: takes no focus
+};
+
+const char* const kTnr = "Times New Roman";
+const char* const kCourier = "Courier New";
+const char* const kSans = "MS Sans Serif";
+
+std::vector<ControlRow> design_table() {
+    std::vector<ControlRow> rows = {
+        {"Command1", px(240, 240, 1335, 735), "START", kCourier, 18, true, true, 0},
+        {"Text3", px(2040, 360, 1575, 495), "Text3", kTnr, 18, false, false, 17},
+        {"Command5", px(4200, 360, 855, 495), "CLEAR", kSans, 8.25, false, false, 18},
+        {"Command3", px(9720, 360, 855, 495), "Reset", kCourier, 11.25, true, true, 8},
+        {"Command4", px(240, 1680, 855, 495), "IR", kSans, 8.25, true, true, 7},
+        {"Text2_0", px(1320, 1800, 615, 315), "Text2", kSans, 8.25, false, false, 9},
+        {"Command2", px(240, 2880, 855, 495), "US", kSans, 8.25, true, true, 3},
+        {"Text2_1", px(1320, 3000, 615, 315), "Text2", kSans, 8.25, false, false, 10},
+        {"Check1", px(240, 3600, 2295, 615), "US Short Distance Measurement ENABLED", kCourier, 8.25, false, false, 5},
+        {"Check2", px(240, 4320, 2655, 615), "US Interference Control Override ENABLED", kCourier, 8.25, false, false, 6},
+        {"Command6", px(240, 5160, 855, 495), "Ground", kTnr, 12, false, false, 20},
+        {"Text2_2", px(1320, 5280, 615, 315), "Text2", kSans, 8.25, false, false, 21},
+        {"Label1_0", px(3000, 1800, 1455, 255), "Output IR", kCourier, 11.25, false, true, -1},
+        {"Label1_1", px(3360, 3360, 1095, 255), "TOF US", kCourier, 11.25, false, true, -1},
+        {"Label1_2", px(3360, 3960, 1095, 615), "Distance US (m)", kCourier, 11.25, false, true, -1},
+        {"Label1_3", px(3000, 2400, 1455, 615), "Distance IR (cm)", kCourier, 11.25, false, true, -1},
+        {"Label1_4", px(2760, 6000, 1695, 255), "Lijn", kCourier, 11.25, false, true, -1},
+        {"Label1_5", px(2760, 5280, 1695, 255), "Ground IR", kCourier, 11.25, false, true, -1},
+        {"Label1_6", px(4560, 1320, 1455, 255), "Module 1", kCourier, 11.25, false, true, -1},
+        {"Label1_7", px(6840, 1320, 1455, 255), "Module 2", kCourier, 11.25, false, true, -1},
+        {"Label1_8", px(8880, 1320, 1455, 255), "Module 3", kCourier, 11.25, false, true, -1},
+        {"Label1_9", px(4560, 4800, 1455, 255), "Ground 1", kCourier, 11.25, false, true, -1},
+        {"Label1_10", px(6840, 4800, 1455, 255), "Ground 2", kCourier, 11.25, false, true, -1},
+    };
+    struct Cell {
+        int left, top, height, tab;
+    };
+    const Cell cells[16] = {
+        {4680, 1680, 525, 1},  {4680, 3240, 495, 2},  {6960, 1680, 525, 12}, {6960, 3240, 525, 13},
+        {9000, 1680, 525, 22}, {9000, 3240, 525, 23}, {4680, 4080, 495, 14}, {6960, 4080, 495, 15},
+        {9000, 4080, 525, 24}, {4680, 5160, 525, 25}, {6960, 5160, 525, 26}, {4680, 2400, 525, 27},
+        {6960, 2400, 525, 28}, {9000, 2400, 525, 29}, {4680, 5880, 525, 31}, {6960, 5880, 525, 32},
+    };
+    static std::vector<std::string> names;
+    names.clear();
+    for (int i = 0; i < 16; ++i) names.push_back("Text1_" + std::to_string(i));
+    for (int i = 0; i < 16; ++i)
+        rows.push_back({names[static_cast<std::size_t>(i)].c_str(), px(cells[i].left, cells[i].top, 1215, cells[i].height),
+                        "Text1", kTnr, 14.25, false, false, cells[i].tab});
+    return rows;
+}
+
+std::map<QString, QRect> geometries(const Form1& form) {
+    std::map<QString, QRect> out;
+    for (QWidget* w : form.findChildren<QWidget*>()) out[w->objectName()] = w->geometry();
+    return out;
+}
+
+}  // namespace
+
+// Layout: the window as it stands before start-up, over a core that has not loaded yet.
+TEST(Form1Layout, EveryControlAtItsDesignPlaceWithItsTextAndFont) {
+    PanelLogic logic;
+    Form1 form(logic);
+    EXPECT_EQ(form.windowTitle(), "Form1");
+    EXPECT_EQ(form.width(), 813);
+    EXPECT_GE(form.height(), 449);
+    EXPECT_GE(form.status_line()->geometry().top(), 449) << "the status line lies below the panel area";
+    EXPECT_EQ(form.font().family(), kTnr);
+    EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 12);
+
+    for (const ControlRow& row : design_table()) {
+        SCOPED_TRACE(row.name);
+        auto* w = form.findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), row.place);
+        EXPECT_EQ(widget_text(w), QString::fromLatin1(row.text));
+        const QFont f = w->font();
+        EXPECT_EQ(f.family(), QString::fromLatin1(row.family));
+        EXPECT_DOUBLE_EQ(f.pointSizeF(), row.points);
+        EXPECT_EQ(f.bold(), row.bold);
+        EXPECT_EQ(f.weight(), row.bold ? QFont::Bold : QFont::Normal);
+        EXPECT_EQ(f.italic(), row.italic);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_TRUE(e->alignment() & Qt::AlignHCenter);
+        }
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            EXPECT_TRUE(l->alignment() & Qt::AlignHCenter);
+            EXPECT_TRUE(l->wordWrap());
+        }
+    }
+}
+
+TEST(Form1Layout, ArraysAreCompleteAndEndWhereTheDesignEnds) {
+    PanelLogic logic;
+    Form1 form(logic);
+    for (int i = 0; i < 16; ++i) {
+        ASSERT_NE(form.Text1(i), nullptr);
+        EXPECT_EQ(form.Text1(i)->objectName(), QStringLiteral("Text1_%1").arg(i));
+        EXPECT_TRUE(form.Text1(i)->isReadOnly());
+    }
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(form.Text2(i), nullptr);
+        EXPECT_EQ(form.Text2(i)->objectName(), QStringLiteral("Text2_%1").arg(i));
+        EXPECT_TRUE(form.Text2(i)->isReadOnly());
+    }
+    for (int i = 0; i < 11; ++i) {
+        ASSERT_NE(form.Label1(i), nullptr);
+        EXPECT_EQ(form.Label1(i)->objectName(), QStringLiteral("Label1_%1").arg(i));
+    }
+    EXPECT_EQ(form.Text1(16), nullptr);
+    EXPECT_EQ(form.Text2(3), nullptr);
+    EXPECT_EQ(form.Label1(11), nullptr);
+    EXPECT_EQ(form.Text1(-1), nullptr);
+    EXPECT_EQ(form.Timer1()->interval(), 1000);
+}
+
+TEST(Form1Layout, TabOrderFollowsTheDesign) {
+    PanelLogic logic;
+    Form1 form(logic);
+    std::map<int, QString> by_tab;
+    for (const ControlRow& row : design_table())
+        if (row.tab >= 0) by_tab[row.tab] = QString::fromLatin1(row.name);
+    std::vector<QString> expected;
+    for (const auto& [tab, name] : by_tab) expected.push_back(name);
+
+    std::vector<QString> chain;
+    QWidget* w = form.Command1();
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) chain.push_back(w->objectName());
+        w = w->nextInFocusChain();
+    } while (w != form.Command1() && chain.size() < 100);
+    chain.resize(std::min(chain.size(), expected.size()));
+    EXPECT_EQ(chain, expected);
+}
+
+TEST(Form1Layout, AResizeMovesNothing) {
+    PanelLogic logic;
+    Form1 form(logic);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const auto before = geometries(form);
+    for (const QSize size : {QSize(300, 200), QSize(1600, 1000)}) {
+        form.resize(size);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(geometries(form), before) << size.width() << "x" << size.height();
+    }
+}
+
+// Behaviour: real clicks on a shown window, a real port on a pseudo-terminal, the session main uses.
+namespace {
+
+struct Panel : ::testing::Test {
+    PtyPair pair;
+    QTemporaryDir dir;
+    std::unique_ptr<PanelSession> session;
+    QByteArray seen;  // everything that reached the board's end so far
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        PanelOptions options;
+        options.port = pair.path();
+        options.log_path = dir.filePath("sensors.csv");
+        options.echo_to_stderr = false;
+        session = std::make_unique<PanelSession>(options);
+        QString error;
+        ASSERT_TRUE(session->start(&error)) << error.toStdString();
+        ASSERT_TRUE(wait_until([&] { return session->link()->state() == SerialLink::State::Open; }));
+        form().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    }
+
+    Form1& form() { return session->form(); }
+    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+
+    // The bytes that reach the board's end, once there are at least `count` of them in all.
+    std::vector<int> sent(int count) {
+        wait_until([&] {
+            seen += pair.read_available();
+            return seen.size() >= count;
+        });
+        std::vector<int> out;
+        for (char ch : seen) out.push_back(static_cast<std::uint8_t>(ch));
+        return out;
+    }
+};
+
+std::vector<int> bytes(std::initializer_list<int> b) { return b; }
+
+}  // namespace
+
+TEST_F(Panel, StartUpShowsTheStartTextsAndSendsNothing) {
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(form().Text1(i)->text(), "") << i;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(form().Text2(i)->text(), "ON") << i;
+    EXPECT_EQ(form().Text3()->text(), "");
+    EXPECT_EQ(form().Command1()->text(), "START");
+    EXPECT_FALSE(form().Check1()->isChecked());
+    EXPECT_FALSE(form().Check2()->isChecked());
+    EXPECT_FALSE(form().Timer1()->isActive());
+    // The first bytes at the far end are the first click's: nothing went out before it.
+    click(form().Check1());
+    EXPECT_EQ(sent(2), bytes({27, 0}));
+}
+
+TEST_F(Panel, GroupButtonsAndTheRefusedLastGroup) {
+    click(form().Command4());
+    click(form().Command2());
+    click(form().Command6());  // the last group stays on: refused, nothing sent
+    EXPECT_EQ(form().Text2(0)->text(), "OFF");
+    EXPECT_EQ(form().Text2(1)->text(), "OFF");
+    EXPECT_EQ(form().Text2(2)->text(), "ON");
+    click(form().Check2());  // the next bytes after the refusal are this click's
+    EXPECT_EQ(sent(6), bytes({18, 0, 16, 0, 20, 0}));
+}
+
+TEST_F(Panel, StartStopDrivesCaptionAndTimer) {
+    click(form().Command1());
+    EXPECT_EQ(form().Command1()->text(), "STOP");
+    EXPECT_TRUE(form().Timer1()->isActive());
+    click(form().Command1());
+    EXPECT_EQ(form().Command1()->text(), "START");
+    EXPECT_FALSE(form().Timer1()->isActive());
+    click(form().Command1());
+    click(form().Command3());  // Reset during a run: the caption goes back, the timer runs on
+    EXPECT_EQ(form().Command1()->text(), "START");
+    EXPECT_TRUE(form().Timer1()->isActive());
+    EXPECT_EQ(sent(8), bytes({147, 0, 19, 0, 147, 0, 211, 0}));
+}
+
+TEST_F(Panel, ResetDuringARunLeavesTheClockCounting) {
+    click(form().Command1());
+    form().Timer1_Timer();
+    click(form().Command4());
+    EXPECT_EQ(form().Text2(0)->text(), "OFF");
+    click(form().Command3());
+    EXPECT_EQ(form().Command1()->text(), "START");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(form().Text2(i)->text(), "ON") << i;
+    EXPECT_TRUE(form().Timer1()->isActive());
+    form().Timer1_Timer();
+    EXPECT_EQ(form().Text3()->text(), "2");
+    click(form().Command4());  // the byte is back at 19 after the reset: IR off sends 18
+    // START 147; IR off 146; the reset pulse is 146 with the reset bit flipped, 210.
+    EXPECT_EQ(sent(8), bytes({147, 0, 146, 0, 210, 0, 18, 0}));
+}
+
+TEST_F(Panel, ClearAndTicksShowTheRunClock) {
+    click(form().Command1());
+    std::vector<QString> shown;
+    for (int i = 0; i < 3; ++i) {
+        form().Timer1_Timer();
+        shown.push_back(form().Text3()->text());
+    }
+    click(form().Command5());
+    shown.push_back(form().Text3()->text());
+    form().Timer1_Timer();
+    shown.push_back(form().Text3()->text());
+    EXPECT_EQ(shown, (std::vector<QString>{"1", "2", "3", "0", "1"}));
+    click(form().Command1());
+    EXPECT_EQ(sent(4), bytes({147, 0, 19, 0})) << "CLEAR and the ticks send nothing";
+}
+
+TEST_F(Panel, OptionBoxesToggleTheirBitOnEveryClick) {
+    click(form().Check1());
+    EXPECT_TRUE(form().Check1()->isChecked());
+    click(form().Check1());
+    EXPECT_FALSE(form().Check1()->isChecked());
+    click(form().Check2());
+    EXPECT_TRUE(form().Check2()->isChecked());
+    click(form().Check2());
+    EXPECT_FALSE(form().Check2()->isChecked());
+    EXPECT_EQ(sent(8), bytes({27, 0, 19, 0, 23, 0, 19, 0}));
+}
+
+TEST_F(Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
+    session->link()->close();
+    click(form().Command4());
+    click(form().Check1());
+    click(form().Command1());
+    EXPECT_EQ(form().Text2(0)->text(), "ON");
+    EXPECT_FALSE(form().Check1()->isChecked()) << "the box stays as it was";
+    EXPECT_EQ(form().Command1()->text(), "START");
+    EXPECT_FALSE(form().Timer1()->isActive());
+    EXPECT_TRUE(form().status_line()->text().contains("Nothing was sent because the board is not connected."))
+        << form().status_line()->text().toStdString();
+    EXPECT_TRUE(pair.read_available().isEmpty());
+}
+
+TEST_F(Panel, FramesReachTheCellsAtTheDisplayRateNotPerFrame) {
+    constexpr int kFrames = 200;
+    QSignalSpy changes(form().Text1(0), &QLineEdit::textChanged);
+    QByteArray stream;
+    for (int i = 0; i < kFrames; ++i) {
+        BoardReadings r;
+        r.infrared = {100 + i, 200, 300};
+        r.time_of_flight = {1800, 3600, 5400};
+        r.ground = {100, 900};
+        const EncodedFrame f = encode_frame(r);
+        stream.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
+    }
+    pair.write(stream);
+    ASSERT_TRUE(wait_until([&] {
+        return session->logic().frames_decoded() == kFrames &&
+               form().Text1(0)->text() == QString::fromStdString(session->logic().cells().Text1[0]);
+    }));
+    EXPECT_EQ(form().Text1(0)->text(), QString::number(100 + kFrames - 1));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(form().Text1(i)->text().toStdString(), session->logic().cells().Text1[static_cast<std::size_t>(i)]) << i;
+    EXPECT_LT(changes.count(), kFrames / 2) << "the widgets follow the display, not every frame";
+    EXPECT_TRUE(wait_until([&] { return form().status_line()->text().contains(QStringLiteral("%1 frames").arg(kFrames)); }))
+        << form().status_line()->text().toStdString();
+}
+
+// The command line of the real binary.
+namespace {
+
+struct PanelRun {
+    int status;
+    QString out, err;
+};
+
+PanelRun run_panel(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(SENSOR_PANEL_PATH), args);
+    p.waitForFinished(15000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+}  // namespace
+
+TEST(SensorPanelCommandLine, HelpAndUsageErrors) {
+    const PanelRun help = run_panel({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const QString& word : {QStringLiteral("--port"), QStringLiteral("--log"), QStringLiteral("--demo"),
+                                SerialLink::default_port(), LogFile::default_path()})
+        EXPECT_TRUE(help.out.contains(word)) << word.toStdString() << " in\n" << help.out.toStdString();
+
+    struct Case {
+        QStringList args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {{"--bogus"}, "Unknown option 'bogus'."},
+        {{"--port"}, "Missing value after '--port'."},
+        {{"--demo", "--port", "/dev/ttyS0"}, "--port cannot be given with --demo"},
+        {{"stray"}, "Unexpected argument 'stray'."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const PanelRun r = run_panel(c.args);
+        EXPECT_EQ(r.status, 2);
+        const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+        EXPECT_TRUE(lines[0].contains(QLatin1String(c.says))) << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].endsWith('.'));
+        EXPECT_TRUE(lines[1].startsWith("Usage: sensor-panel"));
+    }
+}
+
+TEST(SensorPanelDemo, TheSimulatedBoardFillsTheCells) {
+    QTemporaryDir dir;
+    PanelOptions options;
+    options.demo = true;
+    options.log_path = dir.filePath("sensors.csv");
+    options.echo_to_stderr = false;
+    PanelSession session(options);
+    QString error;
+    ASSERT_TRUE(session.start(&error)) << error.toStdString();
+    session.form().show();
+    EXPECT_TRUE(wait_until([&] { return !session.form().Text1(0)->text().isEmpty(); }, 5000));
+    EXPECT_EQ(session.link()->state(), SerialLink::State::Open);
+    session.form().close();  // the window's close shuts the session down: the port is closed
+    EXPECT_EQ(session.link()->state(), SerialLink::State::Closed);
+}
