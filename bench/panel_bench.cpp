@@ -1,0 +1,488 @@
+// Whole-process measurements of the real panel: the session (window on the offscreen platform,
+// serial link, core, log file) fed through pseudo-terminals by a writer in another process.
+// Without --child it is the conductor: it starts each measured process, feeds it and prints the
+// figures as Markdown. With --child MODE it is one measured process and prints "key=value" lines.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "panel/panel_session.h"
+#include "sim/frame_encoder.h"
+
+using namespace sensor;
+
+namespace {
+
+double cpu_seconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long status_kib(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
+    return 0;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const double at = p * static_cast<double>(v.size() - 1);
+    const auto lo = static_cast<std::size_t>(at);
+    const std::size_t hi = std::min(lo + 1, v.size() - 1);
+    return v[lo] + (v[hi] - v[lo]) * (at - static_cast<double>(lo));
+}
+
+std::string join(const std::vector<double>& v) {
+    std::string s;
+    for (double x : v) s += (s.empty() ? "" : ",") + std::to_string(x);
+    return s;
+}
+
+std::vector<double> parse_list(const std::string& s) {
+    std::vector<double> v;
+    std::size_t at = 0;
+    while (at < s.size()) {
+        std::size_t end = s.find(',', at);
+        if (end == std::string::npos) end = s.size();
+        v.push_back(std::stod(s.substr(at, end - at)));
+        at = end + 1;
+    }
+    return v;
+}
+
+QByteArray frames(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> ir(0, 1023), tof(0, 65535);
+    QByteArray out;
+    for (int n = 0; n < count; ++n) {
+        const auto f = encode_frame({{ir(rng), ir(rng), ir(rng)}, {tof(rng), tof(rng), tof(rng)}, {ir(rng), ir(rng)}});
+        out.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
+    }
+    return out;
+}
+
+// ---- measured processes -------------------------------------------------------------------
+
+// Samples the process's own CPU share and resident size once a second, and answers "quit" on
+// standard input with everything it measured.
+class SelfMeter : public QObject {
+public:
+    SelfMeter() {
+        last_cpu_ = cpu_seconds();
+        clock_.start();
+        second_.setInterval(1000);
+        connect(&second_, &QTimer::timeout, this, [this] {
+            const double cpu = cpu_seconds();
+            cpu_share_.push_back((cpu - last_cpu_) / (static_cast<double>(clock_.restart()) / 1000.0));
+            last_cpu_ = cpu;
+            rss_kib_.push_back(static_cast<double>(status_kib("VmRSS:")));
+        });
+        second_.start();
+    }
+    void print(std::map<std::string, std::string> extra) const {
+        extra["cpu_share"] = join(cpu_share_);
+        extra["rss_kib"] = join(rss_kib_);
+        extra["peak_rss_kib"] = std::to_string(status_kib("VmHWM:"));
+        for (const auto& [k, v] : extra) std::printf("%s=%s\n", k.c_str(), v.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    QTimer second_;
+    QElapsedTimer clock_;
+    double last_cpu_;
+    std::vector<double> cpu_share_;
+    std::vector<double> rss_kib_;
+};
+
+void on_quit(QObject* context, std::function<void()> done) {
+    auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier, done] {
+        char buffer[64];
+        (void)::read(STDIN_FILENO, buffer, sizeof buffer);  // "quit", or the end of the input
+        notifier->setEnabled(false);
+        done();
+    });
+}
+
+// The real panel, a run on (START clicked), logging every 50th frame.
+// The lateness timer wakes the process 100 times a second, so it runs only where it is measured
+// (the flood), not where the process's own CPU share is.
+int child_panel(const QString& port, const QString& log, bool timed) {
+    PanelSession session({port, log, false, false});
+    QString error;
+    if (!session.start(&error)) return 1;
+    session.form().show();
+    QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
+
+    // A 10 ms timer's lateness shows whether the event loop keeps up; widget refreshes are
+    // counted through a cell whose text changes with every frame.
+    std::vector<double> lateness_ms;
+    QElapsedTimer tick_clock;
+    tick_clock.start();
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        lateness_ms.push_back(std::max(0.0, static_cast<double>(tick_clock.nsecsElapsed()) / 1e6 - 10.0));
+        tick_clock.restart();
+    });
+    if (timed) tick.start();
+    std::vector<double> refreshes_per_s{0};
+    QElapsedTimer refresh_clock;
+    refresh_clock.start();
+    for (int i = 0; i < 16; ++i) {
+        QObject::connect(session.form().Text1(i), &QLineEdit::textChanged, [&, i] {
+            if (i != 1) return;  // one cell per refresh
+            const auto second = static_cast<std::size_t>(refresh_clock.elapsed() / 1000);
+            if (refreshes_per_s.size() <= second) refreshes_per_s.resize(second + 1, 0);
+            refreshes_per_s[second] += 1;
+        });
+    }
+    SelfMeter meter;
+    on_quit(&session, [&] {
+        meter.print({{"frames", std::to_string(session.logic().frames_decoded())},
+                     {"lines", std::to_string(session.log().written())},
+                     {"timer_late_p50_ms", std::to_string(percentile(lateness_ms, 0.5))},
+                     {"timer_late_p99_ms", std::to_string(percentile(lateness_ms, 0.99))},
+                     {"refresh_max_per_s", std::to_string(*std::max_element(refreshes_per_s.begin(), refreshes_per_s.end()))}});
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// The floor: a window that only opens the port and reads and drops every byte.
+int child_floor(const QString& port) {
+    QWidget window;
+    window.resize(813, 489);
+    window.show();
+    QSerialPort serial(port);
+    serial.setBaudRate(QSerialPort::Baud19200);
+    if (!serial.open(QIODevice::ReadWrite)) return 1;
+    QObject::connect(&serial, &QSerialPort::readyRead, [&] { serial.readAll(); });
+    SelfMeter meter;
+    on_quit(&window, [&] {
+        meter.print({});
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// Latency inside one process: a frame's zero byte written at the far end of a pseudo-terminal,
+// to (a) the core's cells changed and (b) the widget's text changed.
+int child_latency(int seconds) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&master, &slave, name, &raw, nullptr) != 0) return 1;
+    QTemporaryDir dir;
+    PanelSession session({QString::fromLocal8Bit(name), dir.filePath("l.csv"), false, false});
+    QString error;
+    if (!session.start(&error)) return 1;
+    session.form().show();
+
+    std::vector<double> core_ms, widget_ms;
+    QElapsedTimer since_zero;
+    bool core_seen = true, widget_seen = true;
+    int reading = 0;
+    QObject::connect(session.link(), &SerialLink::received, [&] {
+        if (!core_seen && session.logic().cells().Text1[0] == std::to_string(reading)) {
+            core_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
+            core_seen = true;
+        }
+    });
+    QObject::connect(session.form().Text1(0), &QLineEdit::textChanged, [&](const QString& text) {
+        if (!widget_seen && text == QString::number(reading)) {
+            widget_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
+            widget_seen = true;
+        }
+    });
+    QTimer writer;
+    writer.setInterval(20);
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+        reading = (reading + 37) % 1024;
+        const auto f = encode_frame({{reading, 100, 200}, {300, 400, 500}, {10, 900}});
+        (void)::write(master, f.data(), f.size() - 1);
+        core_seen = widget_seen = false;
+        since_zero.start();
+        (void)::write(master, f.data() + f.size() - 1, 1);
+    });
+    writer.start();
+    QTimer::singleShot(seconds * 1000, [&] {
+        std::printf("core_ms=%s\nwidget_ms=%s\n", join(core_ms).c_str(), join(widget_ms).c_str());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// Start-up: from exec to the window shown, and with the simulated board to the first frame shown.
+int child_startup(bool demo) {
+    QTemporaryDir dir;
+    PanelSession session({demo ? QString() : QStringLiteral("/nonexistent/port"), dir.filePath("s.csv"), demo, false});
+    QString error;
+    if (!session.start(&error)) return 1;
+    session.form().show();
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!session.form().isVisible()) return;
+        if (!demo || !session.form().Text1(0)->text().isEmpty()) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        }
+    });
+    poll.start();
+    return QApplication::exec();
+}
+
+// ---- the conductor --------------------------------------------------------------------------
+
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    QString path;
+    Pty() {
+        char name[256] = {};
+        termios raw{};
+        cfmakeraw(&raw);
+        if (::openpty(&master, &slave, name, &raw, nullptr) == 0) path = QString::fromLocal8Bit(name);
+    }
+    ~Pty() {
+        ::close(master);
+        ::close(slave);
+    }
+};
+
+// Writes frames at bytes_per_second (0: as fast as the line takes) until stop; counts zero bytes.
+struct Writer {
+    std::atomic<bool> stop{false};
+    std::atomic<std::uint64_t> frames_sent{0};
+    std::thread thread;
+    Writer(int fd, double bytes_per_second) {
+        thread = std::thread([this, fd, bytes_per_second] {
+            const QByteArray data = frames(4096, 2);
+            const auto frame_ns = static_cast<long>(17e9 / std::max(bytes_per_second, 1.0));
+            timespec next{};
+            clock_gettime(CLOCK_MONOTONIC, &next);
+            for (qsizetype at = 0; !stop; at = (at + 17) % data.size()) {
+                if (bytes_per_second > 0) {
+                    next.tv_nsec += frame_ns;
+                    while (next.tv_nsec >= 1'000'000'000) { next.tv_nsec -= 1'000'000'000; ++next.tv_sec; }
+                    clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+                }
+                qsizetype done = 0;
+                while (done < 17 && !stop) {
+                    const ssize_t n = ::write(fd, data.constData() + at + done, static_cast<size_t>(17 - done));
+                    if (n > 0) done += n;
+                    else usleep(200);  // the reader is behind; a flood waits for it rather than drop
+                }
+                if (done == 17) ++frames_sent;
+            }
+        });
+    }
+    void finish() {
+        stop = true;
+        thread.join();
+    }
+};
+
+std::map<std::string, std::string> read_report(QProcess& p) {
+    std::map<std::string, std::string> out;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 0) out[line.left(eq).toStdString()] = line.mid(eq + 1).toStdString();
+    }
+    return out;
+}
+
+QProcess* start_child(const QStringList& args) {
+    auto* p = new QProcess;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p->setProcessEnvironment(env);
+    p->setProcessChannelMode(QProcess::SeparateChannels);
+    p->start(QCoreApplication::applicationFilePath(), args);
+    p->waitForStarted();
+    return p;
+}
+
+std::map<std::string, std::string> stop_child(QProcess* p) {
+    p->write("quit\n");
+    p->closeWriteChannel();
+    p->waitForFinished(20000);
+    auto report = read_report(*p);
+    delete p;
+    return report;
+}
+
+void wait_ms(int ms) { QTest::qWait(ms); }
+
+struct Figures {
+    std::vector<double> panel_cpu, floor_cpu, ratio;
+    double panel_peak_mib = 0;
+    std::vector<double> core_ms, widget_ms;
+    std::uint64_t flood_sent = 0, flood_decoded = 0;
+    double flood_peak_mib = 0, flood_growth_kib = 0, flood_timer_p99 = 0, flood_refresh_max = 0, flood_rate = 0;
+    std::vector<double> startup_ms, demo_ms;
+};
+
+void line_rate(Figures& f, int seconds, int repeats) {
+    for (int r = 0; r < repeats; ++r) {
+        QTemporaryDir dir;
+        Pty panel_pty, floor_pty;
+        QProcess* panel = start_child({"--child", "panel", panel_pty.path, dir.filePath("run.csv")});
+        QProcess* floor = start_child({"--child", "floor", floor_pty.path});
+        wait_ms(1500);  // both settled before the line starts
+        Writer a(panel_pty.master, 1920), b(floor_pty.master, 1920);
+        wait_ms(seconds * 1000);
+        a.finish();
+        b.finish();
+        const auto pr = stop_child(panel);
+        const auto fr = stop_child(floor);
+        // Only the seconds while the line ran, not start-up.
+        auto fed = [&](const std::string& list) {
+            auto v = parse_list(list);
+            const std::size_t skip = std::min<std::size_t>(2, v.size());
+            return std::vector<double>(v.begin() + static_cast<long>(skip), v.end());
+        };
+        const auto pc = fed(pr.at("cpu_share")), fc = fed(fr.at("cpu_share"));
+        const double pm = percentile(pc, 0.5), fm = percentile(fc, 0.5);
+        f.panel_cpu.insert(f.panel_cpu.end(), pc.begin(), pc.end());
+        f.floor_cpu.insert(f.floor_cpu.end(), fc.begin(), fc.end());
+        f.ratio.push_back(fm > 0 ? pm / fm : 0);
+        f.panel_peak_mib = std::max(f.panel_peak_mib, std::stod(pr.at("peak_rss_kib")) / 1024);
+        std::fprintf(stderr, "line rate run %d: panel %.2f %% of a core, floor %.2f %%, %s frames, %s lines\n", r + 1,
+                     pm * 100, fm * 100, pr.at("frames").c_str(), pr.at("lines").c_str());
+    }
+}
+
+void flood(Figures& f, int seconds) {
+    QTemporaryDir dir;
+    Pty pty;
+    QProcess* panel = start_child({"--child", "panel", pty.path, dir.filePath("flood.csv"), "timed"});
+    wait_ms(1500);
+    Writer w(pty.master, 0);
+    wait_ms(seconds * 1000);
+    w.finish();
+    wait_ms(2000);  // let the panel drain what the line still holds
+    const auto r = stop_child(panel);
+    f.flood_sent = w.frames_sent;
+    f.flood_decoded = std::stoull(r.at("frames"));
+    f.flood_rate = static_cast<double>(f.flood_sent) / seconds;
+    f.flood_peak_mib = std::stod(r.at("peak_rss_kib")) / 1024;
+    const auto rss = parse_list(r.at("rss_kib"));
+    // First and last second of the flood itself (start-up and drain excluded).
+    if (rss.size() > static_cast<std::size_t>(seconds) + 1) f.flood_growth_kib = rss[static_cast<std::size_t>(seconds)] - rss[2];
+    f.flood_timer_p99 = std::stod(r.at("timer_late_p99_ms"));
+    f.flood_refresh_max = std::stod(r.at("refresh_max_per_s"));
+    std::fprintf(stderr, "flood: %llu frames sent, %llu decoded\n", static_cast<unsigned long long>(f.flood_sent),
+                 static_cast<unsigned long long>(f.flood_decoded));
+}
+
+void latency(Figures& f, int seconds) {
+    QProcess* p = start_child({"--child", "latency", QString::number(seconds)});
+    p->waitForFinished(seconds * 1000 + 20000);
+    const auto r = read_report(*p);
+    delete p;
+    f.core_ms = parse_list(r.at("core_ms"));
+    f.widget_ms = parse_list(r.at("widget_ms"));
+}
+
+void startup(Figures& f, int repeats) {
+    for (bool demo : {false, true}) {
+        for (int i = 0; i < repeats; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            QProcess* p = start_child(demo ? QStringList{"--child", "startup", "demo"} : QStringList{"--child", "startup"});
+            p->waitForReadyRead(10000);
+            (demo ? f.demo_ms : f.startup_ms).push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+            p->waitForFinished(10000);
+            delete p;
+        }
+    }
+}
+
+void print(const Figures& f, int seconds, int repeats) {
+    auto pct = [](double x) { return x * 100; };
+    std::printf("| figure | measured | spread | ratio | goal |\n|---|---|---|---|---|\n");
+    std::printf("| CPU at line rate (%d × %d s) | %.2f %% of a core (median second) | p10 %.2f %%, p90 %.2f %% | %.2f × the floor "
+                "(floor median %.2f %%; per-run ratios %s) | ≤ 1.25 × the floor |\n",
+                repeats, seconds, pct(percentile(f.panel_cpu, 0.5)), pct(percentile(f.panel_cpu, 0.1)),
+                pct(percentile(f.panel_cpu, 0.9)), percentile(f.ratio, 0.5), pct(percentile(f.floor_cpu, 0.5)),
+                join(f.ratio).c_str());
+    std::printf("| peak memory at line rate | %.1f MB | max over runs | | < 40 MB |\n", f.panel_peak_mib);
+    std::printf("| peak memory in a flood | %.1f MB | growth first → last second: %.0f KiB | | < 40 MB; no growth |\n",
+                f.flood_peak_mib, f.flood_growth_kib);
+    std::printf("| latency (a) zero byte → cells | p50 %.3f ms, p99 %.3f ms | %zu frames | | p99 < 2 ms |\n",
+                percentile(f.core_ms, 0.5), percentile(f.core_ms, 0.99), f.core_ms.size());
+    std::printf("| latency (b) zero byte → widget | p50 %.2f ms, p99 %.2f ms | %zu frames | | p99 < 20 ms |\n",
+                percentile(f.widget_ms, 0.5), percentile(f.widget_ms, 0.99), f.widget_ms.size());
+    std::printf("| flood: frames sent / decoded | %llu / %llu | %.0f frames/s (%.0f × line rate) | | equal |\n",
+                static_cast<unsigned long long>(f.flood_sent), static_cast<unsigned long long>(f.flood_decoded), f.flood_rate,
+                f.flood_rate / (1920.0 / 17));
+    std::printf("| flood: 10 ms timer lateness | p99 %.2f ms | | | p99 < 50 ms |\n", f.flood_timer_p99);
+    std::printf("| flood: widget refreshes | at most %.0f a second | | | ≤ 60 a second |\n", f.flood_refresh_max);
+    std::printf("| start-up to window shown | median %.0f ms | max %.0f ms over %zu | | < 300 ms |\n", percentile(f.startup_ms, 0.5),
+                percentile(f.startup_ms, 1), f.startup_ms.size());
+    std::printf("| start-up with --demo to first frame shown | median %.0f ms | max %.0f ms over %zu | | < 500 ms |\n",
+                percentile(f.demo_ms, 0.5), percentile(f.demo_ms, 1), f.demo_ms.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() >= 3 && args[1] == "--child") {
+        const QString mode = args[2];
+        if (mode == "panel" && args.size() >= 5) return child_panel(args[3], args[4], args.size() >= 6 && args[5] == "timed");
+        if (mode == "floor" && args.size() >= 4) return child_floor(args[3]);
+        if (mode == "latency" && args.size() >= 4) return child_latency(args[3].toInt());
+        if (mode == "startup") return child_startup(args.size() >= 4 && args[3] == "demo");
+        return 2;
+    }
+    // --smoke: a few seconds of each part, for CI; the full run takes about three minutes.
+    const bool smoke = args.contains("--smoke");
+    const int line_seconds = smoke ? 3 : 30, repeats = smoke ? 1 : 3, flood_seconds = smoke ? 3 : 10;
+    Figures f;
+    line_rate(f, line_seconds, repeats);
+    flood(f, flood_seconds);
+    latency(f, smoke ? 2 : 10);
+    startup(f, smoke ? 2 : 10);
+    print(f, line_seconds, repeats);
+    return 0;
+}
