@@ -83,7 +83,10 @@ protected:
 
 void show_text(QLineEdit* cell, const std::string& text) {
     const QString shown = QString::fromStdString(text);
-    if (cell->text() != shown) cell->setText(shown);
+    if (cell->text() == shown) return;
+    cell->setText(shown);
+    // A text longer than its cell shows from its start, as a text box does when its text is set.
+    cell->setCursorPosition(0);
 }
 
 void show_text(QPushButton* button, const std::string& text) {
