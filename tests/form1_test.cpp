@@ -197,7 +197,7 @@ TEST(Form1Layout, AResizeMovesNothing) {
 // Behaviour: real clicks on a shown window, a real port on a pseudo-terminal, the session main uses.
 namespace {
 
-struct Panel : ::testing::Test {
+struct Form1Panel : ::testing::Test {
     PtyPair pair;
     QTemporaryDir dir;
     std::unique_ptr<PanelSession> session;
@@ -236,7 +236,7 @@ std::vector<int> bytes(std::initializer_list<int> b) { return b; }
 
 }  // namespace
 
-TEST_F(Panel, StartUpShowsTheStartTextsAndSendsNothing) {
+TEST_F(Form1Panel, StartUpShowsTheStartTextsAndSendsNothing) {
     for (int i = 0; i < 16; ++i) EXPECT_EQ(form().Text1(i)->text(), "") << i;
     for (int i = 0; i < 3; ++i) EXPECT_EQ(form().Text2(i)->text(), "ON") << i;
     EXPECT_EQ(form().Text3()->text(), "");
@@ -249,7 +249,7 @@ TEST_F(Panel, StartUpShowsTheStartTextsAndSendsNothing) {
     EXPECT_EQ(sent(2), bytes({27, 0}));
 }
 
-TEST_F(Panel, GroupButtonsAndTheRefusedLastGroup) {
+TEST_F(Form1Panel, GroupButtonsAndTheRefusedLastGroup) {
     click(form().Command4());
     click(form().Command2());
     click(form().Command6());  // the last group stays on: refused, nothing sent
@@ -260,7 +260,7 @@ TEST_F(Panel, GroupButtonsAndTheRefusedLastGroup) {
     EXPECT_EQ(sent(6), bytes({18, 0, 16, 0, 20, 0}));
 }
 
-TEST_F(Panel, StartStopDrivesCaptionAndTimer) {
+TEST_F(Form1Panel, StartStopDrivesCaptionAndTimer) {
     click(form().Command1());
     EXPECT_EQ(form().Command1()->text(), "STOP");
     EXPECT_TRUE(form().Timer1()->isActive());
@@ -274,7 +274,7 @@ TEST_F(Panel, StartStopDrivesCaptionAndTimer) {
     EXPECT_EQ(sent(8), bytes({147, 0, 19, 0, 147, 0, 211, 0}));
 }
 
-TEST_F(Panel, ResetDuringARunLeavesTheClockCounting) {
+TEST_F(Form1Panel, ResetDuringARunLeavesTheClockCounting) {
     click(form().Command1());
     form().Timer1_Timer();
     click(form().Command4());
@@ -290,7 +290,7 @@ TEST_F(Panel, ResetDuringARunLeavesTheClockCounting) {
     EXPECT_EQ(sent(8), bytes({147, 0, 146, 0, 210, 0, 18, 0}));
 }
 
-TEST_F(Panel, ClearAndTicksShowTheRunClock) {
+TEST_F(Form1Panel, ClearAndTicksShowTheRunClock) {
     click(form().Command1());
     std::vector<QString> shown;
     for (int i = 0; i < 3; ++i) {
@@ -306,7 +306,7 @@ TEST_F(Panel, ClearAndTicksShowTheRunClock) {
     EXPECT_EQ(sent(4), bytes({147, 0, 19, 0})) << "CLEAR and the ticks send nothing";
 }
 
-TEST_F(Panel, OptionBoxesToggleTheirBitOnEveryClick) {
+TEST_F(Form1Panel, OptionBoxesToggleTheirBitOnEveryClick) {
     click(form().Check1());
     EXPECT_TRUE(form().Check1()->isChecked());
     click(form().Check1());
@@ -318,7 +318,7 @@ TEST_F(Panel, OptionBoxesToggleTheirBitOnEveryClick) {
     EXPECT_EQ(sent(8), bytes({27, 0, 19, 0, 23, 0, 19, 0}));
 }
 
-TEST_F(Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
+TEST_F(Form1Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
     session->link()->close();
     click(form().Command4());
     click(form().Check1());
@@ -332,7 +332,7 @@ TEST_F(Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
     EXPECT_TRUE(pair.read_available().isEmpty());
 }
 
-TEST_F(Panel, FramesReachTheCellsAtTheDisplayRateNotPerFrame) {
+TEST_F(Form1Panel, FramesReachTheCellsAtTheDisplayRateNotPerFrame) {
     constexpr int kFrames = 200;
     QSignalSpy changes(form().Text1(0), &QLineEdit::textChanged);
     QByteArray stream;
@@ -375,7 +375,7 @@ PanelRun run_panel(const QStringList& args) {
 
 }  // namespace
 
-TEST(SensorPanelCommandLine, HelpAndUsageErrors) {
+TEST(Form1CommandLine, HelpAndUsageErrors) {
     const PanelRun help = run_panel({"--help"});
     EXPECT_EQ(help.status, 0);
     for (const QString& word : {QStringLiteral("--port"), QStringLiteral("--log"), QStringLiteral("--demo"),
@@ -404,7 +404,7 @@ TEST(SensorPanelCommandLine, HelpAndUsageErrors) {
     }
 }
 
-TEST(SensorPanelDemo, TheSimulatedBoardFillsTheCells) {
+TEST(Form1Demo, TheSimulatedBoardFillsTheCells) {
     QTemporaryDir dir;
     PanelOptions options;
     options.demo = true;
