@@ -249,12 +249,21 @@ QLabel* Form1::Label1(int index) const {
     return index >= 0 && index < int(label1_.size()) ? label1_[static_cast<std::size_t>(index)] : nullptr;
 }
 
+// A frame after a quiet spell is shown at once; frames closer together than the refresh interval
+// wait for the rest of it, so the widgets follow within one interval but no more often.
 void Form1::cells_changed() {
-    if (!refresh_.isActive()) refresh_.start();
+    if (refresh_.isActive()) return;
+    const qint64 since = last_refresh_.isValid() ? last_refresh_.elapsed() : kRefreshMs;
+    if (since >= kRefreshMs) {
+        refresh();
+        return;
+    }
+    refresh_.start(static_cast<int>(kRefreshMs - since));
 }
 
 void Form1::refresh() {
     refresh_.stop();
+    last_refresh_.start();
     const CellStore& cells = logic_.cells();
     for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i]);
     for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i]);

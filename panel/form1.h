@@ -3,6 +3,7 @@
 // it decides nothing itself.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -89,6 +90,7 @@ private:
     QLabel* status_ = nullptr;
     QTimer timer1_;
     QTimer refresh_;  // running while the widgets lag the cells
+    QElapsedTimer last_refresh_;
     PanelStatus status_fields_;
     QString last_message_;
 };
