@@ -443,8 +443,8 @@ void print(const Figures& f, int seconds, int repeats) {
                 repeats, seconds, pct(percentile(f.panel_cpu, 0.5)), pct(percentile(f.panel_cpu, 0.1)),
                 pct(percentile(f.panel_cpu, 0.9)), percentile(f.ratio, 0.5), pct(percentile(f.floor_cpu, 0.5)),
                 join(f.ratio).c_str());
-    std::printf("| peak memory at line rate | %.1f MB | max over runs | | < 40 MB |\n", f.panel_peak_mib);
-    std::printf("| peak memory in a flood | %.1f MB | growth first → last second: %.0f KiB | | < 40 MB; no growth |\n",
+    std::printf("| peak memory at line rate | %.1f MiB | max over runs | | < 40 MB |\n", f.panel_peak_mib);
+    std::printf("| peak memory in a flood | %.1f MiB | growth first → last second: %.0f KiB | | < 40 MB; no growth |\n",
                 f.flood_peak_mib, f.flood_growth_kib);
     std::printf("| latency (a) zero byte → cells | p50 %.3f ms, p99 %.3f ms | %zu frames | | p99 < 2 ms |\n",
                 percentile(f.core_ms, 0.5), percentile(f.core_ms, 0.99), f.core_ms.size());

@@ -35,12 +35,18 @@ QString available_ports() {
     return names.join(", ");
 }
 
-bool is_serial_device(const QString& path) {
 #ifdef Q_OS_UNIX
-    const QFileInfo info(path);
+// Where a port given by name ("ttyUSB0") lives, as Qt SerialPort resolves it.
+QString device_file(const QString& port) { return port.startsWith('/') ? port : QStringLiteral("/dev/") + port; }
+#endif
+
+// A regular file would open and then never deliver a byte; it is refused with a plain reason.
+bool is_serial_device(const QString& port) {
+#ifdef Q_OS_UNIX
+    const QFileInfo info(device_file(port));
     return !info.exists() || !info.isFile();
 #else
-    Q_UNUSED(path);
+    Q_UNUSED(port);
     return true;
 #endif
 }
@@ -133,7 +139,7 @@ void SerialLink::try_open() {
             }
             case QSerialPort::PermissionError:
 #ifdef Q_OS_UNIX
-                if (::access(QFile::encodeName(port_).constData(), R_OK | W_OK) != 0) {
+                if (::access(QFile::encodeName(device_file(port_)).constData(), R_OK | W_OK) != 0) {
                     reason = QStringLiteral("Cannot open serial port %1: permission denied. Add your user to the dialout group "
                                             "(sudo usermod -aG dialout $USER) and log in again.").arg(port_);
                     break;

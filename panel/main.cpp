@@ -1,11 +1,19 @@
 // sensor-panel: the operator panel for the sensor board on a serial line.
-// Exit status 0 after the window closes, 1 when the simulated board cannot start, 2 on a usage error.
+// Exit status 0 after the window closes or on SIGINT/SIGTERM, 1 when there is no display or the
+// simulated board cannot start, 2 on a usage error.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <QSocketNotifier>
+
+#include <csignal>
 #include <cstdio>
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "eval/log_file.h"
 #include "link/serial_link.h"
@@ -79,6 +87,34 @@ std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, in
     return options;
 }
 
+#ifdef Q_OS_UNIX
+// Ctrl-C or a kill ends the event loop like a closed window, so the port is closed and lines the
+// log still holds are written or counted rather than lost.
+int quit_pipe[2] = {-1, -1};
+
+void on_quit_signal(int) {
+    const char byte = 1;
+    (void)!::write(quit_pipe[1], &byte, 1);
+}
+
+void quit_on_signals(QObject* context) {
+    if (::pipe(quit_pipe) != 0) return;
+    auto* notifier = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
+    std::signal(SIGINT, on_quit_signal);
+    std::signal(SIGTERM, on_quit_signal);
+}
+#endif
+
+bool display_available() {
+#ifdef Q_OS_LINUX
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,7 +122,15 @@ int main(int argc, char** argv) {
     const std::optional<sensor::PanelOptions> options = parse_command_line(argc, argv, &exit_status);
     if (!options) return exit_status;
 
+    if (!display_available()) {
+        std::fprintf(stderr, "sensor-panel: No display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set. "
+                             "Start it from a desktop session, or under xvfb-run for a virtual display.\n");
+        return 1;
+    }
     QApplication app(argc, argv);
+#ifdef Q_OS_UNIX
+    quit_on_signals(&app);
+#endif
     QApplication::setApplicationName(QStringLiteral("sensor-panel"));
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
 

@@ -79,10 +79,14 @@ void PanelSession::shutdown() {
 void PanelSession::on_received(const QByteArray& chunk) {
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(chunk.constData()),
                                               static_cast<std::size_t>(chunk.size()));
-    logic_.receive(bytes, [this](const ByteOutcome& outcome) {
+    // Only a frame's end changes cells; a chunk that ends mid-frame must not spend the refresh
+    // that the zero byte a moment later is due.
+    bool frame_ended = false;
+    logic_.receive(bytes, [this, &frame_ended](const ByteOutcome& outcome) {
+        frame_ended = true;
         if (outcome.log_line) log_.append(*outcome.log_line);
     });
-    form_.cells_changed();
+    if (frame_ended) form_.cells_changed();
 }
 
 void PanelSession::report(const QString& sentence) {

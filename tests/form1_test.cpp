@@ -419,3 +419,33 @@ TEST(Form1Demo, TheSimulatedBoardFillsTheCells) {
     session.form().close();  // the window's close shuts the session down: the port is closed
     EXPECT_EQ(session.link()->state(), SerialLink::State::Closed);
 }
+
+TEST(Form1CommandLine, OpensTheGivenPortAndEndsCleanlyOnSigterm) {
+    PtyPair board;
+    QTemporaryDir dir;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(SENSOR_PANEL_PATH), {"--port", board.path(), "--log", dir.filePath("s.csv")});
+    QByteArray err;
+    ASSERT_TRUE(wait_until([&] { return (err += p.readAllStandardError()).contains("is open."); }, 10000)) << err.toStdString();
+    EXPECT_TRUE(err.contains(board.path().toUtf8()));
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << "SIGTERM ends the event loop, it does not kill the panel";
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(board.read_available().isEmpty()) << "nothing is sent at start-up or shutdown";
+}
+
+TEST(Form1CommandLine, NoDisplayIsASentenceNotACrash) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(SENSOR_PANEL_PATH), {"--port", "/dev/null"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("No display")) ;
+}

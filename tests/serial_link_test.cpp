@@ -160,3 +160,12 @@ TEST(SerialLink, UnplugIsReportedOnceCostsNothingAndResumes) {
     ASSERT_TRUE(wait_until([&] { return got.bytes == "abcxyz"; }));
     EXPECT_TRUE(link.send({19, 0}));
 }
+
+TEST(SerialLink, APortGivenByNameIsFoundUnderDev) {
+    PtyPair pair;
+    ASSERT_TRUE(pair.path().startsWith("/dev/"));
+    SerialLink link(pair.path().mid(5));  // "pts/N", as a user would write "ttyUSB0"
+    link.open();
+    EXPECT_EQ(link.state(), SerialLink::State::Open);
+    EXPECT_EQ(SerialLink(QString()).port(), SerialLink::default_port());
+}
