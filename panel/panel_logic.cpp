@@ -88,21 +88,17 @@ void PanelLogic::Command5_Click() {
     cells_.Text3 = integer_text(run_clock_);
 }
 
-CommandOutcome PanelLogic::Check1_Click() {
-    const std::int16_t next = toggled_bit(control_byte_, control_bit::kShortDistance);
+// The option boxes toggle their bit on every click, whatever the box shows.
+CommandOutcome PanelLogic::toggle_option(std::int16_t bit, bool& box) {
+    const std::int16_t next = toggled_bit(control_byte_, bit);
     if (!send(next)) return CommandOutcome::NotSent;
     control_byte_ = next;
-    check1_ = !check1_;
+    box = !box;
     return CommandOutcome::Sent;
 }
 
-CommandOutcome PanelLogic::Check2_Click() {
-    const std::int16_t next = toggled_bit(control_byte_, control_bit::kInterferenceOverride);
-    if (!send(next)) return CommandOutcome::NotSent;
-    control_byte_ = next;
-    check2_ = !check2_;
-    return CommandOutcome::Sent;
-}
+CommandOutcome PanelLogic::Check1_Click() { return toggle_option(control_bit::kShortDistance, check1_); }
+CommandOutcome PanelLogic::Check2_Click() { return toggle_option(control_bit::kInterferenceOverride, check2_); }
 
 void PanelLogic::Timer1_Timer() {
     ++run_clock_;

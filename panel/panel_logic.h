@@ -69,6 +69,7 @@ public:
 private:
     bool send(std::int16_t control_byte);
     CommandOutcome toggle_group(std::int16_t group_bit, std::string& state_cell);
+    CommandOutcome toggle_option(std::int16_t bit, bool& box);
 
     char sep_;
     CellStore cells_;
