@@ -275,11 +275,8 @@ void Form1::refresh() {
     if (!logic_.Timer1Enabled()) timer1_.stop();
 }
 
-void Form1::after_command(CommandOutcome outcome) {
-    if (outcome == CommandOutcome::NotSent)
-        show_message(QStringLiteral("Nothing was sent because the board is not connected."));
-    refresh();
-}
+// A command that was not sent changed nothing; the link has already said why in the status line.
+void Form1::after_command(CommandOutcome) { refresh(); }
 
 void Form1::Timer1_Timer() {
     logic_.Timer1_Timer();

@@ -327,7 +327,7 @@ TEST_F(Form1Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
     EXPECT_FALSE(form().Check1()->isChecked()) << "the box stays as it was";
     EXPECT_EQ(form().Command1()->text(), "START");
     EXPECT_FALSE(form().Timer1()->isActive());
-    EXPECT_TRUE(form().status_line()->text().contains("Nothing was sent because the board is not connected."))
+    EXPECT_TRUE(form().status_line()->text().contains("Nothing was sent: the board is not connected (serial port"))
         << form().status_line()->text().toStdString();
     EXPECT_TRUE(pair.read_available().isEmpty());
 }
