@@ -138,11 +138,13 @@ void on_quit(QObject* context, std::function<void()> done) {
 // The real panel, a run on (START clicked), logging every 50th frame.
 // The lateness timer wakes the process 100 times a second, so it runs only where it is measured
 // (the flood), not where the process's own CPU share is.
-int child_panel(const QString& port, const QString& log, bool timed) {
+// "hidden" leaves the window unshown: everything but the painting, to tell the two apart.
+int child_panel(const QString& port, const QString& log, const QString& variant) {
+    const bool timed = variant == "timed";
     PanelSession session({port, log, false, false});
     QString error;
     if (!session.start(&error)) return 1;
-    session.form().show();
+    if (variant != "hidden") session.form().show();
     QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
 
     // A 10 ms timer's lateness shows whether the event loop keeps up; widget refreshes are
@@ -351,7 +353,7 @@ std::map<std::string, std::string> stop_child(QProcess* p) {
 void wait_ms(int ms) { QTest::qWait(ms); }
 
 struct Figures {
-    std::vector<double> panel_cpu, floor_cpu, ratio;
+    std::vector<double> panel_cpu, floor_cpu, hidden_cpu, ratio;
     double panel_peak_mib = 0;
     std::vector<double> core_ms, widget_ms;
     std::uint64_t flood_sent = 0, flood_decoded = 0;
@@ -362,23 +364,27 @@ struct Figures {
 void line_rate(Figures& f, int seconds, int repeats) {
     for (int r = 0; r < repeats; ++r) {
         QTemporaryDir dir;
-        Pty panel_pty, floor_pty;
+        Pty panel_pty, floor_pty, hidden_pty;
         QProcess* panel = start_child({"--child", "panel", panel_pty.path, dir.filePath("run.csv")});
         QProcess* floor = start_child({"--child", "floor", floor_pty.path});
-        wait_ms(1500);  // both settled before the line starts
-        Writer a(panel_pty.master, 1920), b(floor_pty.master, 1920);
+        QProcess* hidden = start_child({"--child", "panel", hidden_pty.path, dir.filePath("hidden.csv"), "hidden"});
+        wait_ms(1500);  // all settled before the line starts
+        Writer a(panel_pty.master, 1920), b(floor_pty.master, 1920), c(hidden_pty.master, 1920);
         wait_ms(seconds * 1000);
         a.finish();
         b.finish();
+        c.finish();
         const auto pr = stop_child(panel);
         const auto fr = stop_child(floor);
+        const auto hr = stop_child(hidden);
         // Only the seconds while the line ran, not start-up.
         auto fed = [&](const std::string& list) {
             auto v = parse_list(list);
             const std::size_t skip = std::min<std::size_t>(2, v.size());
             return std::vector<double>(v.begin() + static_cast<long>(skip), v.end());
         };
-        const auto pc = fed(pr.at("cpu_share")), fc = fed(fr.at("cpu_share"));
+        const auto pc = fed(pr.at("cpu_share")), fc = fed(fr.at("cpu_share")), hc = fed(hr.at("cpu_share"));
+        f.hidden_cpu.insert(f.hidden_cpu.end(), hc.begin(), hc.end());
         const double pm = percentile(pc, 0.5), fm = percentile(fc, 0.5);
         f.panel_cpu.insert(f.panel_cpu.end(), pc.begin(), pc.end());
         f.floor_cpu.insert(f.floor_cpu.end(), fc.begin(), fc.end());
@@ -443,6 +449,10 @@ void print(const Figures& f, int seconds, int repeats) {
                 repeats, seconds, pct(percentile(f.panel_cpu, 0.5)), pct(percentile(f.panel_cpu, 0.1)),
                 pct(percentile(f.panel_cpu, 0.9)), percentile(f.ratio, 0.5), pct(percentile(f.floor_cpu, 0.5)),
                 join(f.ratio).c_str());
+    std::printf("| CPU at line rate, window not shown (no painting) | %.2f %% of a core | p10 %.2f %%, p90 %.2f %% | %.2f × the floor | "
+                "(where the time goes) |\n",
+                pct(percentile(f.hidden_cpu, 0.5)), pct(percentile(f.hidden_cpu, 0.1)), pct(percentile(f.hidden_cpu, 0.9)),
+                percentile(f.floor_cpu, 0.5) > 0 ? percentile(f.hidden_cpu, 0.5) / percentile(f.floor_cpu, 0.5) : 0);
     std::printf("| peak memory at line rate | %.1f MiB | max over runs | | < 40 MB |\n", f.panel_peak_mib);
     std::printf("| peak memory in a flood | %.1f MiB | growth first → last second: %.0f KiB | | < 40 MB; no growth |\n",
                 f.flood_peak_mib, f.flood_growth_kib);
@@ -469,7 +479,7 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments();
     if (args.size() >= 3 && args[1] == "--child") {
         const QString mode = args[2];
-        if (mode == "panel" && args.size() >= 5) return child_panel(args[3], args[4], args.size() >= 6 && args[5] == "timed");
+        if (mode == "panel" && args.size() >= 5) return child_panel(args[3], args[4], args.size() >= 6 ? args[5] : QString());
         if (mode == "floor" && args.size() >= 4) return child_floor(args[3]);
         if (mode == "latency" && args.size() >= 4) return child_latency(args[3].toInt());
         if (mode == "startup") return child_startup(args.size() >= 4 && args[3] == "demo");
