@@ -1,0 +1,273 @@
+// The processes the panel benchmark measures: the real panel, the floor window, the latency probe
+// and the start-up probe. Each measures itself and prints "key=value" lines.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "panel/panel_session.h"
+#include "sim/frame_encoder.h"
+
+#include "measured_panel.h"
+
+namespace sensor::bench {
+
+double cpu_seconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long status_kib(const char* key) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
+    return 0;
+}
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    const double at = p * static_cast<double>(v.size() - 1);
+    const auto lo = static_cast<std::size_t>(at);
+    const std::size_t hi = std::min(lo + 1, v.size() - 1);
+    return v[lo] + (v[hi] - v[lo]) * (at - static_cast<double>(lo));
+}
+
+std::string join(const std::vector<double>& v) {
+    std::string s;
+    for (double x : v) s += (s.empty() ? "" : ",") + std::to_string(x);
+    return s;
+}
+
+std::vector<double> parse_list(const std::string& s) {
+    std::vector<double> v;
+    std::size_t at = 0;
+    while (at < s.size()) {
+        std::size_t end = s.find(',', at);
+        if (end == std::string::npos) end = s.size();
+        v.push_back(std::stod(s.substr(at, end - at)));
+        at = end + 1;
+    }
+    return v;
+}
+
+QByteArray frames(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> ir(0, 1023), tof(0, 65535);
+    QByteArray out;
+    for (int n = 0; n < count; ++n) {
+        const auto f = encode_frame({{ir(rng), ir(rng), ir(rng)}, {tof(rng), tof(rng), tof(rng)}, {ir(rng), ir(rng)}});
+        out.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
+    }
+    return out;
+}
+
+namespace {
+
+// Samples the process's own CPU share and resident size once a second, and answers "quit" on
+// standard input with everything it measured.
+class SelfMeter : public QObject {
+public:
+    SelfMeter() {
+        last_cpu_ = cpu_seconds();
+        clock_.start();
+        second_.setInterval(1000);
+        connect(&second_, &QTimer::timeout, this, [this] {
+            const double cpu = cpu_seconds();
+            cpu_share_.push_back((cpu - last_cpu_) / (static_cast<double>(clock_.restart()) / 1000.0));
+            last_cpu_ = cpu;
+            rss_kib_.push_back(static_cast<double>(status_kib("VmRSS:")));
+        });
+        second_.start();
+    }
+    void print(std::map<std::string, std::string> extra) const {
+        extra["cpu_share"] = join(cpu_share_);
+        extra["rss_kib"] = join(rss_kib_);
+        extra["peak_rss_kib"] = std::to_string(status_kib("VmHWM:"));
+        for (const auto& [k, v] : extra) std::printf("%s=%s\n", k.c_str(), v.c_str());
+        std::fflush(stdout);
+    }
+
+private:
+    QTimer second_;
+    QElapsedTimer clock_;
+    double last_cpu_;
+    std::vector<double> cpu_share_;
+    std::vector<double> rss_kib_;
+};
+
+void on_quit(QObject* context, std::function<void()> done) {
+    auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [notifier, done] {
+        char buffer[64];
+        (void)::read(STDIN_FILENO, buffer, sizeof buffer);  // "quit", or the end of the input
+        notifier->setEnabled(false);
+        done();
+    });
+}
+
+}  // namespace
+
+// The real panel, a run on (START clicked), logging every 50th frame.
+// The lateness timer wakes the process 100 times a second, so it runs only where it is measured
+// (the flood), not where the process's own CPU share is.
+// "hidden" leaves the window unshown: everything but the painting, to tell the two apart.
+int child_panel(const QString& port, const QString& log, const QString& variant) {
+    const bool timed = variant == "timed";
+    PanelSession session({port, log, false, false});
+    QString error;
+    if (!session.start(&error)) return 1;
+    if (variant != "hidden") session.form().show();
+    QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
+
+    // A 10 ms timer's lateness shows whether the event loop keeps up; widget refreshes are
+    // counted through a cell whose text changes with every frame.
+    std::vector<double> lateness_ms;
+    QElapsedTimer tick_clock;
+    tick_clock.start();
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        lateness_ms.push_back(std::max(0.0, static_cast<double>(tick_clock.nsecsElapsed()) / 1e6 - 10.0));
+        tick_clock.restart();
+    });
+    if (timed) tick.start();
+    std::vector<double> refreshes_per_s{0};
+    QElapsedTimer refresh_clock;
+    refresh_clock.start();
+    for (int i = 0; i < 16; ++i) {
+        QObject::connect(session.form().Text1(i), &QLineEdit::textChanged, [&, i] {
+            if (i != 1) return;  // one cell per refresh
+            const auto second = static_cast<std::size_t>(refresh_clock.elapsed() / 1000);
+            if (refreshes_per_s.size() <= second) refreshes_per_s.resize(second + 1, 0);
+            refreshes_per_s[second] += 1;
+        });
+    }
+    SelfMeter meter;
+    on_quit(&session, [&] {
+        meter.print({{"frames", std::to_string(session.logic().frames_decoded())},
+                     {"lines", std::to_string(session.log().written())},
+                     {"timer_late_p50_ms", std::to_string(percentile(lateness_ms, 0.5))},
+                     {"timer_late_p99_ms", std::to_string(percentile(lateness_ms, 0.99))},
+                     {"refresh_max_per_s", std::to_string(*std::max_element(refreshes_per_s.begin(), refreshes_per_s.end()))}});
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// The floor: a window that only opens the port and reads and drops every byte.
+int child_floor(const QString& port) {
+    QWidget window;
+    window.resize(813, 489);
+    window.show();
+    QSerialPort serial(port);
+    serial.setBaudRate(QSerialPort::Baud19200);
+    if (!serial.open(QIODevice::ReadWrite)) return 1;
+    QObject::connect(&serial, &QSerialPort::readyRead, [&] { serial.readAll(); });
+    SelfMeter meter;
+    on_quit(&window, [&] {
+        meter.print({});
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// Latency inside one process: a frame's zero byte written at the far end of a pseudo-terminal,
+// to (a) the core's cells changed and (b) the widget's text changed.
+int child_latency(int seconds) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (::openpty(&master, &slave, name, &raw, nullptr) != 0) return 1;
+    QTemporaryDir dir;
+    PanelSession session({QString::fromLocal8Bit(name), dir.filePath("l.csv"), false, false});
+    QString error;
+    if (!session.start(&error)) return 1;
+    session.form().show();
+
+    std::vector<double> core_ms, widget_ms;
+    QElapsedTimer since_zero;
+    bool core_seen = true, widget_seen = true;
+    int reading = 0;
+    QObject::connect(session.link(), &SerialLink::received, [&] {
+        if (!core_seen && session.logic().cells().Text1[0] == std::to_string(reading)) {
+            core_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
+            core_seen = true;
+        }
+    });
+    QObject::connect(session.form().Text1(0), &QLineEdit::textChanged, [&](const QString& text) {
+        if (!widget_seen && text == QString::number(reading)) {
+            widget_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
+            widget_seen = true;
+        }
+    });
+    QTimer writer;
+    writer.setInterval(20);
+    QObject::connect(&writer, &QTimer::timeout, [&] {
+        reading = (reading + 37) % 1024;
+        const auto f = encode_frame({{reading, 100, 200}, {300, 400, 500}, {10, 900}});
+        (void)::write(master, f.data(), f.size() - 1);
+        core_seen = widget_seen = false;
+        since_zero.start();
+        (void)::write(master, f.data() + f.size() - 1, 1);
+    });
+    writer.start();
+    QTimer::singleShot(seconds * 1000, [&] {
+        std::printf("core_ms=%s\nwidget_ms=%s\n", join(core_ms).c_str(), join(widget_ms).c_str());
+        std::fflush(stdout);
+        QCoreApplication::quit();
+    });
+    return QApplication::exec();
+}
+
+// Start-up: from exec to the window shown, and with the simulated board to the first frame shown.
+int child_startup(bool demo) {
+    QTemporaryDir dir;
+    PanelSession session({demo ? QString() : QStringLiteral("/nonexistent/port"), dir.filePath("s.csv"), demo, false});
+    QString error;
+    if (!session.start(&error)) return 1;
+    session.form().show();
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!session.form().isVisible()) return;
+        if (!demo || !session.form().Text1(0)->text().isEmpty()) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        }
+    });
+    poll.start();
+    return QApplication::exec();
+}
+
+}  // namespace sensor::bench
