@@ -36,7 +36,11 @@ std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, in
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("The operator panel for the sensor board on a serial line (19200 baud, 8N1)."));
+        QStringLiteral("The operator panel for the sensor board on a serial line (19200 baud, 8N1).\n"
+                       "While a run is on (after START) every 50th frame is appended to the log as one CSV line.\n"
+                       "A port that cannot be opened or is lost is retried every 2 s; the status line says why.\n"
+                       "Exit status: 0 when the window closes or on SIGINT/SIGTERM, 1 when there is no display\n"
+                       "or the simulated board cannot start, 2 on a usage error."));
     const QCommandLineOption port_option(
         QStringLiteral("port"),
         QStringLiteral("Serial port of the board, a device path or a name (default: %1).")
