@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSocketNotifier>
@@ -20,14 +19,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <map>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "panel/panel_session.h"

@@ -2,20 +2,12 @@
 // (measured_panel.cpp), feeds it through pseudo-terminals and prints the figures as Markdown.
 // With --child MODE this binary is one of the measured processes.
 #include <QApplication>
-#include <QCheckBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
-#include <QSerialPort>
-#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
-#include <fcntl.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -23,16 +15,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <map>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "panel/panel_session.h"
-#include "sim/frame_encoder.h"
 
 #include "measured_panel.h"
 
