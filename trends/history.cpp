@@ -1,0 +1,111 @@
+// The rings of plotted points and their block summaries, filled one frame at a time in O(1).
+#include "trends/history.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+namespace sensor {
+
+namespace {
+
+constexpr float kErrCode = std::numeric_limits<float>::infinity();
+constexpr float kOkCode = -std::numeric_limits<float>::infinity();
+constexpr float kNoneCode = std::numeric_limits<float>::quiet_NaN();
+
+TrendPoint decode(float code) {
+    if (std::isnan(code)) return {PointKind::None, 0};
+    if (code == kErrCode) return {PointKind::Err, 0};
+    if (code == kOkCode) return {PointKind::Ok, 0};
+    return {PointKind::Value, code};
+}
+
+std::size_t block_count(std::size_t capacity) {
+    // One block more than the rings can fill, plus the one being filled, so a block whose frames
+    // are all held is never overwritten by a newer one.
+    return capacity / History::kBlockFrames + 2;
+}
+
+}  // namespace
+
+History::History(std::size_t capacity)
+    : capacity_(capacity),
+      times_(capacity),
+      points_(capacity * kChannelCount),
+      verdicts_(capacity * kGroundSensorCount, Verdict::Kept),
+      blocks_(block_count(capacity)) {
+    if (capacity == 0) throw std::invalid_argument("a history needs room for at least one frame");
+    shown_.fill(kNoneCode);
+}
+
+void History::add(std::chrono::steady_clock::time_point time, const FrameResult& frame) {
+    add(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count(), frame);
+}
+
+void History::add(std::int64_t time_ns, const FrameResult& frame) {
+    if (end_ == 0) {
+        origin_ns_ = time_ns;
+    } else {
+        time_ns = std::max(time_ns, newest_ns());
+    }
+    for (std::size_t m = 0; m < 3; ++m) {
+        shown_[channel_index(Channel::Ultrasonic1) + m] = static_cast<float>(frame.ultrasonic_m[m]);
+        float& infrared = shown_[channel_index(Channel::Infrared1) + m];
+        switch (frame.infrared_cm[m].mark) {
+        case InfraredMark::Number: infrared = static_cast<float>(frame.infrared_cm[m].cm); break;
+        case InfraredMark::Err: infrared = kErrCode; break;
+        case InfraredMark::Ok: infrared = kOkCode; break;
+        case InfraredMark::Kept: break;
+        }
+    }
+    for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
+        shown_[channel_index(Channel::Ground1) + g] = static_cast<float>(frame.ground[g]);
+        if (frame.verdict[g] != Verdict::Kept) shown_verdict_[g] = frame.verdict[g];
+    }
+
+    const std::size_t s = slot(end_);
+    times_[s] = time_ns;
+    std::copy(shown_.begin(), shown_.end(), points_.begin() + static_cast<std::ptrdiff_t>(s * kChannelCount));
+    std::copy(shown_verdict_.begin(), shown_verdict_.end(),
+              verdicts_.begin() + static_cast<std::ptrdiff_t>(s * kGroundSensorCount));
+
+    FrameSummary& block = blocks_[(end_ / kBlockFrames) % blocks_.size()];
+    if (end_ % kBlockFrames == 0) block = FrameSummary{};
+    add_to(end_, block);
+    ++end_;
+}
+
+TrendPoint History::point(std::uint64_t index, Channel channel) const {
+    return decode(points_[slot(index) * kChannelCount + channel_index(channel)]);
+}
+
+Verdict History::verdict(std::uint64_t index, std::size_t ground_sensor) const {
+    return verdicts_[slot(index) * kGroundSensorCount + ground_sensor];
+}
+
+void History::add_to(std::uint64_t index, FrameSummary& summary) const {
+    const float* codes = &points_[slot(index) * kChannelCount];
+    for (std::size_t c = 0; c < kChannelCount; ++c) summary.channels[c].add(decode(codes[c]));
+    const Verdict* verdicts = &verdicts_[slot(index) * kGroundSensorCount];
+    for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
+        summary.verdicts[g].black = summary.verdicts[g].black || verdicts[g] == Verdict::Black;
+        summary.verdicts[g].white = summary.verdicts[g].white || verdicts[g] == Verdict::White;
+    }
+}
+
+std::uint64_t History::index_at_or_after(std::int64_t time_ns) const {
+    std::uint64_t low = begin_index();
+    std::uint64_t high = end_;
+    while (low < high) {
+        const std::uint64_t mid = low + (high - low) / 2;
+        if (time_at(mid) < time_ns) {
+            low = mid + 1;
+        } else {
+            high = mid;
+        }
+    }
+    return low;
+}
+
+}  // namespace sensor

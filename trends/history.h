@@ -1,0 +1,75 @@
+// The recent past of every plotted quantity: fixed-capacity rings of points with a monotonic time
+// stamp per frame, plus a summary per block of frames so a long span is reduced without reading
+// each frame. Memory is allocated once; a run of any length costs the same.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "panel/frame_result.h"
+#include "trends/trend_summary.h"
+
+namespace sensor {
+
+class History {
+public:
+    // Ten minutes at the line rate: 19200 baud, 10 bits a byte, 17 bytes a frame.
+    static constexpr std::size_t kDefaultCapacity = 68'000;
+    // Frames per summary block: about the square root of the frames in one pixel column at a
+    // ten-minute span, which keeps both the block count and the frames walked at a column's
+    // edges small.
+    static constexpr std::uint64_t kBlockFrames = 16;
+
+    explicit History(std::size_t capacity = kDefaultCapacity);
+
+    // A time earlier than the newest one held is taken as the newest, so the rings stay ordered.
+    void add(std::int64_t time_ns, const FrameResult& frame);
+    void add(std::chrono::steady_clock::time_point time, const FrameResult& frame);
+
+    std::size_t capacity() const { return capacity_; }
+    std::size_t size() const { return static_cast<std::size_t>(end_ - begin_index()); }
+    bool empty() const { return end_ == 0; }
+
+    // Frames are numbered from 0 for the first ever added; the rings hold [begin_index, end_index).
+    std::uint64_t begin_index() const { return end_ > capacity_ ? end_ - capacity_ : 0; }
+    std::uint64_t end_index() const { return end_; }
+
+    // For an index in [begin_index, end_index).
+    std::int64_t time_at(std::uint64_t index) const { return times_[slot(index)]; }
+    TrendPoint point(std::uint64_t index, Channel channel) const;
+    Verdict verdict(std::uint64_t index, std::size_t ground_sensor) const;
+    // Appends one held frame to a summary of the frames just before it.
+    void add_to(std::uint64_t index, FrameSummary& summary) const;
+
+    // The first held frame stamped at or after `time_ns`; end_index() when there is none.
+    std::uint64_t index_at_or_after(std::int64_t time_ns) const;
+
+    // The time of the first frame ever added, kept after it leaves the rings: the origin of the
+    // run time shown on the time axis.
+    std::int64_t origin_ns() const { return origin_ns_; }
+    std::int64_t newest_ns() const { return empty() ? 0 : time_at(end_ - 1); }
+
+    // The summary of frames [block × kBlockFrames, (block + 1) × kBlockFrames); valid only when
+    // all of them are held.
+    const FrameSummary& block_summary(std::uint64_t block) const { return blocks_[block % blocks_.size()]; }
+
+private:
+    std::size_t slot(std::uint64_t index) const { return static_cast<std::size_t>(index % capacity_); }
+
+    std::size_t capacity_;
+    std::uint64_t end_ = 0;
+    std::int64_t origin_ns_ = 0;
+    std::vector<std::int64_t> times_;
+    // Per channel, one float per frame: the value, or an infinity / NaN standing for a mark.
+    std::vector<float> points_;
+    std::vector<Verdict> verdicts_;  // kGroundSensorCount per frame
+    std::vector<FrameSummary> blocks_;
+    // What a cell that keeps its text goes on showing.
+    std::array<float, kChannelCount> shown_{};
+    std::array<Verdict, kGroundSensorCount> shown_verdict_{Verdict::Kept, Verdict::Kept};
+};
+
+}  // namespace sensor
