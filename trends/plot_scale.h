@@ -1,0 +1,29 @@
+// What the axes of a trend plot show: each plot's full value range, the margin a fitted range
+// gets, tick steps a reader counts in, and run time as text.
+#pragma once
+
+#include <QString>
+
+#include "trends/column_reduction.h"
+
+namespace sensor {
+
+enum class PlotKind { Ultrasonic, Infrared, Ground };
+
+// The full range a plot's quantity can take, for a fixed y axis.
+ValueRange full_range(PlotKind kind);
+
+// The range of the data in view with a margin, never flat; the ground plot keeps its threshold
+// in view. The full range when nothing is in view.
+ValueRange fitted_range(PlotKind kind, std::optional<ValueRange> data);
+
+// 1, 2 or 5 times a power of ten, no smaller than span / max_steps.
+double value_step(double span, int max_steps);
+
+// A step of seconds a reader counts in (0.1 s up to 2 h), at least min_px apart on the axis.
+double time_step(double span_s, int width_px, int min_px);
+
+// Run time as minutes and seconds, "12:05" or with decimals "12:05.25"; negative before the origin.
+QString run_time_text(double seconds, int decimals);
+
+}  // namespace sensor
