@@ -1,0 +1,266 @@
+// Trends figures, printed as Markdown rows: the time to draw the three plots over a full history,
+// memory after an hour of frames against after ten minutes, and the redraw rate and event-loop
+// lateness in a flood of frames. Each figure stands beside something measured in the same run.
+// Usage: trends_bench [--smoke]   (--smoke: a fraction of the work, for CI)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "trends/column_reduction.h"
+#include "trends/history.h"
+#include "trends/trend_plot.h"
+#include "trends/trends_window.h"
+
+using namespace sensor;
+
+namespace {
+
+constexpr std::int64_t kFrameNs = 8'854'167;  // 17 bytes of 10 bits at 19200 baud
+constexpr int kPlotWidth = 1000;
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+}
+
+long rss_kib() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    }
+    return 0;
+}
+
+// A frame that changes a little every time, with marks and both verdicts now and then.
+FrameResult frame(std::uint64_t i) {
+    FrameResult f;
+    const double t = static_cast<double>(i) / 113.0;
+    for (std::size_t m = 0; m < 3; ++m) {
+        f.ultrasonic_m[m] = 1.2 + 0.8 * std::sin(t / 6 + static_cast<double>(m)) + 0.01 * static_cast<double>(i % 7);
+        const double cm = 35 + 25 * std::sin(t / 5 + 2.0 * static_cast<double>(m));
+        f.infrared_cm[m] = cm < 11 ? InfraredDistance{InfraredMark::Err, 0}
+                         : cm > 59 ? InfraredDistance{InfraredMark::Ok, 0}
+                                   : InfraredDistance{InfraredMark::Number, cm + 0.1 * static_cast<double>(i % 5)};
+    }
+    for (std::size_t g = 0; g < 2; ++g) {
+        f.ground[g] = std::fmod(t + static_cast<double>(g), 12.0) < 2.0 ? 90 + static_cast<int>(i % 13) : 620 - static_cast<int>(i % 17);
+        f.verdict[g] = f.ground[g] > 150 ? Verdict::White : Verdict::Black;
+    }
+    return f;
+}
+
+struct DrawFigures {
+    double reduce_p50 = 0, reduce_p99 = 0;
+    double full_p50 = 0, full_p99 = 0;
+    double empty_p50 = 0, empty_p99 = 0;
+    double frame_by_frame_p50 = 0;
+};
+
+// Reduction plus painting of the three plots into one image, as a redraw of the window does.
+DrawFigures measure_drawing(int repeats) {
+    History history;
+    for (std::uint64_t i = 0; i < History::kDefaultCapacity; ++i) history.add(static_cast<std::int64_t>(i) * kFrameNs, frame(i));
+    const std::int64_t end = history.newest_ns() + 1;
+    const std::int64_t begin = end - 600'000'000'000LL;
+
+    TrendPlot ultrasonic(PlotKind::Ultrasonic), infrared(PlotKind::Infrared), ground(PlotKind::Ground);
+    ground.set_time_labels(true);
+    TrendPlot* plots[] = {&ultrasonic, &infrared, &ground};
+    const QSize size(kPlotWidth + TrendPlot::kLeftMargin + TrendPlot::kRightMargin, 200);
+    for (TrendPlot* p : plots) p->resize(size);
+    std::array<QImage, 3> images;
+    for (QImage& image : images) image = QImage(size, QImage::Format_ARGB32_Premultiplied);
+
+    ReducedColumns columns, empty;
+    reduce_columns(history, begin, end, kPlotWidth, columns);
+    reduce_columns(History(1), begin, end, kPlotWidth, empty);  // same axes, no frames
+
+    auto paint = [&](const ReducedColumns& c) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            plots[i]->set_columns(&c, 0);
+            plots[i]->render(images[i]);
+        }
+    };
+
+    DrawFigures f;
+    std::vector<double> reduce_ms, full_ms, empty_ms, walk_ms;
+    QElapsedTimer clock;
+    for (int r = 0; r < repeats; ++r) {
+        clock.start();
+        reduce_columns(history, begin + r, end + r, kPlotWidth, columns);
+        reduce_ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        paint(columns);
+        full_ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+
+        clock.start();
+        paint(empty);
+        empty_ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+
+        if (r % 10 == 0) {
+            // What the block summaries save: every frame of the span read one by one.
+            clock.start();
+            FrameSummary all;
+            for (std::uint64_t i = history.begin_index(); i < history.end_index(); ++i) history.add_to(i, all);
+            walk_ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+            if (all.channels[0].values == 0) std::puts("");  // keeps the walk from being optimised away
+        }
+    }
+    f.reduce_p50 = percentile(reduce_ms, 0.5);
+    f.reduce_p99 = percentile(reduce_ms, 0.99);
+    f.full_p50 = percentile(full_ms, 0.5);
+    f.full_p99 = percentile(full_ms, 0.99);
+    f.empty_p50 = percentile(empty_ms, 0.5);
+    f.empty_p99 = percentile(empty_ms, 0.99);
+    f.frame_by_frame_p50 = percentile(walk_ms, 0.5);
+    return f;
+}
+
+struct MemoryFigures {
+    long before_kib = 0, ten_minutes_kib = 0, hour_kib = 0;
+};
+
+// An hour of frames at line-rate time stamps, fed as fast as they go into the shown window at its
+// ten-minute span, with the event loop turning so the redraws happen as they would.
+MemoryFigures measure_memory(double hours) {
+    MemoryFigures m;
+    m.before_kib = rss_kib();
+    History history;
+    TrendsWindow window(history);
+    window.resize(kPlotWidth + TrendPlot::kLeftMargin + TrendPlot::kRightMargin, 700);
+    window.set_span_seconds(600);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::fputs("The Trends window was never shown; figures are without painting.\n", stderr);
+    const auto ten_minutes = static_cast<std::uint64_t>(600e9 / kFrameNs);
+    const auto total = static_cast<std::uint64_t>(hours * 3600e9 / kFrameNs);
+    for (std::uint64_t i = 0; i < total; ++i) {
+        history.add(static_cast<std::int64_t>(i) * kFrameNs, frame(i));
+        window.frame_added();
+        if (i % 2000 == 0) {
+            window.redraw_now();
+            QCoreApplication::processEvents();
+        }
+        if (i + 1 == ten_minutes) m.ten_minutes_kib = rss_kib();
+    }
+    window.redraw_now();
+    QCoreApplication::processEvents();
+    m.hour_kib = rss_kib();
+    return m;
+}
+
+struct FloodFigures {
+    std::uint64_t frames = 0;
+    double seconds = 0;
+    int redraws_max_per_second = 0;
+    int redraws_total = 0;
+    double late_p99_ms = 0;
+    double idle_late_p99_ms = 0;
+};
+
+// Lateness of a 10 ms timer over `ms`, while `work` runs between timer events.
+std::vector<double> timer_lateness(int ms, const std::function<void()>& work) {
+    std::vector<double> late;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    qint64 last = clock.nsecsElapsed();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        late.push_back(std::max(0.0, static_cast<double>(now - last) / 1e6 - 10.0));
+        last = now;
+    });
+    tick.start(10);
+    QTimer feeder;
+    if (work) {
+        QObject::connect(&feeder, &QTimer::timeout, work);
+        feeder.start(0);
+    }
+    QTest::qWait(ms);
+    return late;
+}
+
+// Frames stamped with the real clock, fed as fast as the event loop lets them in, into the shown
+// window at its 10 s span, where the picture moves on most often.
+FloodFigures measure_flood(int ms) {
+    FloodFigures f;
+    History history;
+    TrendsWindow window(history);
+    window.resize(kPlotWidth + TrendPlot::kLeftMargin + TrendPlot::kRightMargin, 700);
+    window.set_span_seconds(10);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) std::fputs("The Trends window was never shown; figures are without painting.\n", stderr);
+
+    f.idle_late_p99_ms = percentile(timer_lateness(std::min(ms, 3000), {}), 0.99);
+
+    std::vector<int> per_second;
+    QElapsedTimer clock;
+    clock.start();
+    int redraws_at_second = window.redraw_count();
+    qint64 second_end = 1000;
+    const auto work = [&] {
+        // A batch per turn of the event loop, as a port hands over a chunk of bytes.
+        for (int i = 0; i < 500; ++i) {
+            history.add(std::chrono::steady_clock::now(), frame(f.frames++));
+            window.frame_added();
+        }
+        if (clock.elapsed() >= second_end) {
+            per_second.push_back(window.redraw_count() - redraws_at_second);
+            redraws_at_second = window.redraw_count();
+            second_end += 1000;
+        }
+    };
+    const int redraws_before = window.redraw_count();
+    const std::vector<double> late = timer_lateness(ms, work);
+    f.seconds = static_cast<double>(clock.elapsed()) / 1e3;
+    f.late_p99_ms = percentile(late, 0.99);
+    f.redraws_total = window.redraw_count() - redraws_before;
+    f.redraws_max_per_second = per_second.empty() ? 0 : *std::max_element(per_second.begin(), per_second.end());
+    return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool smoke = argc > 1 && std::strcmp(argv[1], "--smoke") == 0;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("sensor-panel-bench"));  // keeps the user's settings apart
+
+    const DrawFigures d = measure_drawing(smoke ? 20 : 400);
+    const MemoryFigures m = measure_memory(smoke ? 0.25 : 1.0);
+    const FloodFigures f = measure_flood(smoke ? 1500 : 10000);
+
+    std::printf("| figure | measured | ratio | goal |\n|---|---|---|---|\n");
+    std::printf("| draw the three plots, 10 min span, full history (%zu frames), %d px wide | p50 %.2f ms, p99 %.2f ms | "
+                "%.1f × the same plots without data (p50 %.2f ms, p99 %.2f ms) | p99 ≤ 4 ms |\n",
+                History::kDefaultCapacity, kPlotWidth, d.full_p50, d.full_p99, d.full_p50 / d.empty_p50, d.empty_p50, d.empty_p99);
+    std::printf("| of which the reduction to columns | p50 %.3f ms, p99 %.3f ms | %.2f × reading every frame one by one "
+                "(%.3f ms) | (where the time goes) |\n",
+                d.reduce_p50, d.reduce_p99, d.reduce_p50 / d.frame_by_frame_p50, d.frame_by_frame_p50);
+    std::printf("| memory after %s at line rate, window open at 10 min | %.1f MiB (%+ld KiB against 10 min: %.1f MiB) | "
+                "%.3f × the memory after 10 min | ≤ 10 min + 1 MiB |\n",
+                smoke ? "15 min" : "1 h", static_cast<double>(m.hour_kib) / 1024, m.hour_kib - m.ten_minutes_kib,
+                static_cast<double>(m.ten_minutes_kib) / 1024,
+                static_cast<double>(m.hour_kib) / static_cast<double>(std::max(m.ten_minutes_kib, 1L)));
+    std::printf("| flood: Trends redraws (10 s span) | at most %d in a second (%d in %.1f s, %.0f frames/s = %.0f × line rate) | "
+                "%.2f × the cap of 30 | ≤ 30 a second |\n",
+                f.redraws_max_per_second, f.redraws_total, f.seconds, static_cast<double>(f.frames) / f.seconds,
+                static_cast<double>(f.frames) / f.seconds * kFrameNs / 1e9, f.redraws_max_per_second / 30.0);
+    std::printf("| flood: 10 ms timer lateness | p99 %.2f ms | idle window in the same run: p99 %.2f ms | p99 < 50 ms |\n",
+                f.late_p99_ms, f.idle_late_p99_ms);
+    return 0;
+}
