@@ -21,7 +21,7 @@
 
 #include "trends/column_reduction.h"
 #include "trends/history.h"
-#include "trends/trend_plot.h"
+#include "trends/trend_picture.h"
 #include "trends/trends_window.h"
 
 using namespace sensor;
@@ -77,11 +77,10 @@ DrawFigures measure_drawing(int repeats) {
     const std::int64_t end = history.newest_ns() + 1;
     const std::int64_t begin = end - 600'000'000'000LL;
 
-    TrendPlot ultrasonic(PlotKind::Ultrasonic), infrared(PlotKind::Infrared), ground(PlotKind::Ground);
-    ground.set_time_labels(true);
-    TrendPlot* plots[] = {&ultrasonic, &infrared, &ground};
-    const QSize size(kPlotWidth + TrendPlot::kLeftMargin + TrendPlot::kRightMargin, 200);
-    for (TrendPlot* p : plots) p->resize(size);
+    std::array<TrendPicture, 3> plots{TrendPicture(PlotKind::Ultrasonic), TrendPicture(PlotKind::Infrared),
+                                      TrendPicture(PlotKind::Ground)};
+    plots[2].set_time_labels(true);
+    const QSize size(kPlotWidth + TrendPicture::kLeftMargin + TrendPicture::kRightMargin, 200);
     std::array<QImage, 3> images;
     for (QImage& image : images) image = QImage(size, QImage::Format_ARGB32_Premultiplied);
 
@@ -91,8 +90,8 @@ DrawFigures measure_drawing(int repeats) {
 
     auto paint = [&](const ReducedColumns& c) {
         for (std::size_t i = 0; i < 3; ++i) {
-            plots[i]->set_columns(&c, 0);
-            plots[i]->render(images[i]);
+            plots[i].set_columns(&c, 0);
+            plots[i].render(images[i], QApplication::font(), QApplication::palette());
         }
     };
 
@@ -140,7 +139,7 @@ MemoryFigures measure_memory(double hours) {
     m.before_kib = rss_kib();
     History history;
     TrendsWindow window(history);
-    window.resize(kPlotWidth + TrendPlot::kLeftMargin + TrendPlot::kRightMargin, 700);
+    window.resize(kPlotWidth + TrendPicture::kLeftMargin + TrendPicture::kRightMargin, 700);
     window.set_span_seconds(600);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fputs("The Trends window was never shown; figures are without painting.\n", stderr);
@@ -199,7 +198,7 @@ FloodFigures measure_flood(int ms) {
     FloodFigures f;
     History history;
     TrendsWindow window(history);
-    window.resize(kPlotWidth + TrendPlot::kLeftMargin + TrendPlot::kRightMargin, 700);
+    window.resize(kPlotWidth + TrendPicture::kLeftMargin + TrendPicture::kRightMargin, 700);
     window.set_span_seconds(10);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) std::fputs("The Trends window was never shown; figures are without painting.\n", stderr);

@@ -33,7 +33,7 @@ constexpr InfraredDistance kKept{InfraredMark::Kept, 0};
 // The reduction the block summaries must agree with: every frame read one by one.
 FrameSummary summary_frame_by_frame(const History& h, std::uint64_t first, std::uint64_t end) {
     FrameSummary s;
-    for (std::uint64_t i = first; i < end; ++i) h.add_to(i, s);
+    for (std::uint64_t i = first; i < end; ++i) h.add_to(i, s);  // one at a time, the slow way
     return s;
 }
 
@@ -99,6 +99,11 @@ TEST(TrendHistory, LookupByTimeOverRepeatsAndAfterWrap) {
         EXPECT_EQ(h.index_at_or_after(c.time), c.index) << "after wrap, time " << c.time;
     }
     EXPECT_EQ(History(3).index_at_or_after(5), 0u);
+
+    // Nearest: the earlier frame on a tie, the oldest or newest held beyond the ends.
+    for (const Case& c : {Case{0, 2}, {24, 2}, {25, 2}, {26, 3}, {45, 4}, {46, 5}, {56, 6}, {99, 6}}) {
+        EXPECT_EQ(h.nearest_index(c.time), c.index) << "nearest to time " << c.time;
+    }
 }
 
 TEST(TrendHistory, TimeGoingBackIsTakenAsTheNewest) {

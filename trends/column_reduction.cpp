@@ -11,10 +11,11 @@ namespace {
 FrameSummary summarise(const History& history, std::uint64_t first, std::uint64_t end) {
     FrameSummary summary;
     constexpr std::uint64_t block = History::kBlockFrames;
-    std::uint64_t i = first;
-    for (; i < end && i % block != 0; ++i) history.add_to(i, summary);
+    const std::uint64_t head_end = std::min(end, (first + block - 1) / block * block);
+    history.add_to(first, head_end, summary);
+    std::uint64_t i = head_end;
     for (; i + block <= end; i += block) summary.merge(history.block_summary(i / block));
-    for (; i < end; ++i) history.add_to(i, summary);
+    history.add_to(i, end, summary);
     return summary;
 }
 

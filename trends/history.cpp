@@ -84,13 +84,18 @@ Verdict History::verdict(std::uint64_t index, std::size_t ground_sensor) const {
     return verdicts_[slot(index) * kGroundSensorCount + ground_sensor];
 }
 
-void History::add_to(std::uint64_t index, FrameSummary& summary) const {
-    const float* codes = &points_[slot(index) * kChannelCount];
-    for (std::size_t c = 0; c < kChannelCount; ++c) summary.channels[c].add(decode(codes[c]));
-    const Verdict* verdicts = &verdicts_[slot(index) * kGroundSensorCount];
-    for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
-        summary.verdicts[g].black = summary.verdicts[g].black || verdicts[g] == Verdict::Black;
-        summary.verdicts[g].white = summary.verdicts[g].white || verdicts[g] == Verdict::White;
+void History::add_to(std::uint64_t first, std::uint64_t end, FrameSummary& summary) const {
+    // Walks the slots without a division per frame: this is the reduction's inner loop.
+    std::size_t s = slot(first);
+    for (std::uint64_t i = first; i < end; ++i) {
+        const float* codes = &points_[s * kChannelCount];
+        for (std::size_t c = 0; c < kChannelCount; ++c) summary.channels[c].add(decode(codes[c]));
+        const Verdict* verdicts = &verdicts_[s * kGroundSensorCount];
+        for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
+            summary.verdicts[g].black = summary.verdicts[g].black || verdicts[g] == Verdict::Black;
+            summary.verdicts[g].white = summary.verdicts[g].white || verdicts[g] == Verdict::White;
+        }
+        if (++s == capacity_) s = 0;
     }
 }
 
@@ -106,6 +111,13 @@ std::uint64_t History::index_at_or_after(std::int64_t time_ns) const {
         }
     }
     return low;
+}
+
+std::uint64_t History::nearest_index(std::int64_t time_ns) const {
+    const std::uint64_t after = index_at_or_after(time_ns);
+    if (after == begin_index()) return after;
+    if (after == end_) return after - 1;
+    return time_ns - time_at(after - 1) <= time_at(after) - time_ns ? after - 1 : after;
 }
 
 }  // namespace sensor

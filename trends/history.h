@@ -41,11 +41,14 @@ public:
     std::int64_t time_at(std::uint64_t index) const { return times_[slot(index)]; }
     TrendPoint point(std::uint64_t index, Channel channel) const;
     Verdict verdict(std::uint64_t index, std::size_t ground_sensor) const;
-    // Appends one held frame to a summary of the frames just before it.
-    void add_to(std::uint64_t index, FrameSummary& summary) const;
+    // Appends held frames [first, end) to a summary of the frames just before them.
+    void add_to(std::uint64_t first, std::uint64_t end, FrameSummary& summary) const;
+    void add_to(std::uint64_t index, FrameSummary& summary) const { add_to(index, index + 1, summary); }
 
     // The first held frame stamped at or after `time_ns`; end_index() when there is none.
     std::uint64_t index_at_or_after(std::int64_t time_ns) const;
+    // The held frame stamped nearest to `time_ns`, the earlier one on a tie; only when not empty.
+    std::uint64_t nearest_index(std::int64_t time_ns) const;
 
     // The time of the first frame ever added, kept after it leaves the rings: the origin of the
     // run time shown on the time axis.

@@ -1,131 +1,37 @@
-// Painting one trend plot: layout, axes, legend, traces from per-column extremes, marks and bands.
+// The trend plot widget: the cached picture, the cursor line and the pointer's column.
 #include "trends/trend_plot.h"
 
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
 
-#include <algorithm>
-#include <cmath>
-
-#include "eval/ground_line.h"
-
 namespace sensor {
 
-namespace {
-
-constexpr std::array<Channel, 3> kUltrasonic{Channel::Ultrasonic1, Channel::Ultrasonic2, Channel::Ultrasonic3};
-constexpr std::array<Channel, 3> kInfrared{Channel::Infrared1, Channel::Infrared2, Channel::Infrared3};
-constexpr std::array<Channel, 2> kGround{Channel::Ground1, Channel::Ground2};
-
-constexpr int kTitleHeight = 18;
-constexpr int kMarkStripHeight = 11;
-constexpr int kBandHeight = 10;
-constexpr int kBandGap = 4;
-constexpr int kTimeLabelHeight = 16;
-
-const QColor kAreaBackground(Qt::white);
-const QColor kGrid(226, 226, 226);
-const QColor kFrame(160, 160, 160);
-const QColor kMixedVerdict(140, 140, 140);
-
-QString title(PlotKind kind) {
-    switch (kind) {
-    case PlotKind::Ultrasonic: return QStringLiteral("Ultrasonic distance (m)");
-    case PlotKind::Infrared: return QStringLiteral("Infrared distance (cm)");
-    case PlotKind::Ground: return QStringLiteral("Ground reading");
-    }
-    return {};
-}
-
-QString channel_name(Channel c) {
-    switch (c) {
-    case Channel::Ultrasonic1:
-    case Channel::Infrared1: return QStringLiteral("Module 1");
-    case Channel::Ultrasonic2:
-    case Channel::Infrared2: return QStringLiteral("Module 2");
-    case Channel::Ultrasonic3:
-    case Channel::Infrared3: return QStringLiteral("Module 3");
-    case Channel::Ground1: return QStringLiteral("Ground 1");
-    case Channel::Ground2: return QStringLiteral("Ground 2");
-    }
-    return {};
-}
-
-}  // namespace
-
-struct TrendPlot::Layout {
-    QRect title;
-    QRect ok_strip;  // infrared only
-    QRect area;
-    QRect err_strip;  // infrared only
-    std::array<QRect, kGroundSensorCount> bands{};  // ground only
-    QRect time_labels;
-};
-
-// Values to rows of the plot area; values outside the range stay on its edge.
-struct TrendPlot::YMap {
-    QRect area;
-    ValueRange range;
-
-    double scale() const { return (area.height() - 1) / std::max(static_cast<double>(range.high - range.low), 1e-9); }
-    double y(double v) const {
-        const double y = area.bottom() - (v - range.low) * scale();
-        return std::clamp(y, static_cast<double>(area.top()), static_cast<double>(area.bottom()));
-    }
-    int row(float v) const { return static_cast<int>(std::lround(y(v))); }
-};
-
-TrendPlot::TrendPlot(PlotKind kind, QWidget* parent) : QWidget(parent), kind_(kind) {
+TrendPlot::TrendPlot(PlotKind kind, QWidget* parent) : QWidget(parent), picture_(kind) {
     setMouseTracking(true);
     setMinimumHeight(120);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-QColor TrendPlot::colour(Channel channel) {
-    // Told apart also by readers with the common colour-vision deficiencies.
-    switch (channel) {
-    case Channel::Ultrasonic1:
-    case Channel::Infrared1: return {0, 114, 178};
-    case Channel::Ultrasonic2:
-    case Channel::Infrared2: return {230, 159, 0};
-    case Channel::Ultrasonic3:
-    case Channel::Infrared3: return {0, 158, 115};
-    case Channel::Ground1: return {204, 121, 167};
-    case Channel::Ground2: return {213, 94, 0};
-    }
-    return Qt::black;
-}
-
-std::span<const Channel> TrendPlot::channels() const {
-    switch (kind_) {
-    case PlotKind::Ultrasonic: return kUltrasonic;
-    case PlotKind::Infrared: return kInfrared;
-    case PlotKind::Ground: return kGround;
-    }
-    return {};
+void TrendPlot::picture_changed() {
+    cache_stale_ = true;
+    update();
 }
 
 void TrendPlot::set_columns(const ReducedColumns* columns, std::int64_t origin_ns) {
-    columns_ = columns;
-    origin_ns_ = origin_ns;
-    cache_stale_ = true;
-    update();
+    picture_.set_columns(columns, origin_ns);
+    picture_changed();
 }
 
 void TrendPlot::set_fixed_range(bool fixed) {
-    if (fixed == fixed_range_) return;
-    fixed_range_ = fixed;
-    cache_stale_ = true;
-    update();
+    if (fixed == picture_.fixed_range()) return;
+    picture_.set_fixed_range(fixed);
+    picture_changed();
 }
 
 void TrendPlot::set_time_labels(bool shown) {
-    time_labels_ = shown;
-    cache_stale_ = true;
-    updateGeometry();
-    update();
+    picture_.set_time_labels(shown);
+    picture_changed();
 }
 
 void TrendPlot::set_hover_column(int column) {
@@ -134,262 +40,30 @@ void TrendPlot::set_hover_column(int column) {
     update();
 }
 
-TrendPlot::Layout TrendPlot::layout(QSize size) const {
-    Layout l;
-    const int width = plot_width_for(size.width());
-    int top = 0;
-    l.title = QRect(kLeftMargin, top, width, kTitleHeight);
-    top += kTitleHeight;
-    int bottom = size.height();
-    if (time_labels_) {
-        bottom -= kTimeLabelHeight;
-        l.time_labels = QRect(kLeftMargin, bottom, width, kTimeLabelHeight);
-    }
-    if (kind_ == PlotKind::Infrared) {
-        l.ok_strip = QRect(kLeftMargin, top, width, kMarkStripHeight);
-        top += kMarkStripHeight;
-        bottom -= kMarkStripHeight;
-        l.err_strip = QRect(kLeftMargin, bottom, width, kMarkStripHeight);
-    }
-    if (kind_ == PlotKind::Ground) {
-        for (std::size_t g = kGroundSensorCount; g-- > 0;) {
-            bottom -= kBandHeight;
-            l.bands[g] = QRect(kLeftMargin, bottom, width, kBandHeight);
-            bottom -= kBandGap;
-        }
-    }
-    l.area = QRect(kLeftMargin, top, width, std::max(bottom - top, 1));
-    return l;
-}
-
-bool TrendPlot::have_columns() const {
-    return columns_ != nullptr && columns_->width > 0 && columns_->end_ns > columns_->begin_ns;
-}
-
-void TrendPlot::render(QImage& image) const {
-    const qreal ratio = image.devicePixelRatio();
-    const QSize size = (QSizeF(image.size()) / ratio).toSize();
-    const Layout l = layout(size);
-    const ValueRange range = fixed_range_ || !have_columns() ? full_range(kind_)
-                                                             : fitted_range(kind_, value_range(*columns_, channels()));
-    const YMap y{l.area, range};
-    {
-        QPainter painter(&image);
-        paint_axes(painter, l, y);
-    }
-    std::array<std::vector<QLine>, 3> bridges;
-    if (have_columns()) bridges = stroke_traces(image, l, y);
-    QPainter painter(&image);
-    paint_marks(painter, l, bridges);
-}
-
-void TrendPlot::paint_axes(QPainter& painter, const Layout& l, const YMap& y) const {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    const QColor text_colour = palette().windowText().color();
-    painter.fillRect(painter.window(), palette().window());
-    painter.fillRect(l.area, kAreaBackground);
-    painter.setFont(font());
-    const QFontMetrics metrics(font());
-
-    // Title on the left, the legend on the right, in the traces' colours.
-    painter.setPen(text_colour);
-    painter.drawText(l.title.adjusted(0, 0, 0, -2), Qt::AlignLeft | Qt::AlignBottom, title(kind_));
-    int legend_x = l.title.right();
-    auto legend_entry = [&](const QString& text, const QPen& pen) {
-        const int w = metrics.horizontalAdvance(text);
-        legend_x -= w;
-        painter.setPen(text_colour);
-        painter.drawText(QRect(legend_x, l.title.top(), w, l.title.height() - 2), Qt::AlignLeft | Qt::AlignBottom, text);
-        legend_x -= 20;
-        painter.setPen(pen);
-        const int line_y = l.title.bottom() - metrics.height() / 2;
-        painter.drawLine(legend_x + 2, line_y, legend_x + 16, line_y);
-        legend_x -= 10;
-    };
-    const auto chans = channels();
-    if (kind_ == PlotKind::Ground) legend_entry(QStringLiteral("threshold 150"), QPen(kFrame, 1, Qt::DashLine));
-    for (auto c = chans.rbegin(); c != chans.rend(); ++c) legend_entry(channel_name(*c), QPen(colour(*c), 2));
-
-    const double span = static_cast<double>(y.range.high - y.range.low);
-    const double step = value_step(span, std::max(l.area.height() / 28, 2));
-    for (double v = std::ceil(y.range.low / step) * step; v <= y.range.high; v += step) {
-        const double row = y.y(v);
-        painter.setPen(kGrid);
-        painter.drawLine(QPointF(l.area.left(), row), QPointF(l.area.right(), row));
-        painter.setPen(text_colour);
-        const double shown = std::abs(v) < step / 2 ? 0.0 : v;
-        painter.drawText(QRectF(0, row - metrics.height() / 2.0, kLeftMargin - 6, metrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, locale.toString(shown, 'g', 6));
-    }
-
-    // Time axis: grid on every plot, labels only where asked, so stacked plots share one axis.
-    if (have_columns()) {
-        const double span_s = static_cast<double>(columns_->end_ns - columns_->begin_ns) / 1e9;
-        const double begin_s = static_cast<double>(columns_->begin_ns - origin_ns_) / 1e9;
-        const double tick = time_step(span_s, l.area.width(), 70);
-        for (double t = std::ceil(begin_s / tick) * tick; t <= begin_s + span_s; t += tick) {
-            const double x = l.area.left() + (t - begin_s) / span_s * l.area.width();
-            painter.setPen(kGrid);
-            painter.drawLine(QPointF(x, l.area.top()), QPointF(x, l.area.bottom()));
-            if (!time_labels_) continue;
-            painter.setPen(text_colour);
-            const QString text = run_time_text(t, tick < 1 ? 1 : 0);
-            const int w = metrics.horizontalAdvance(text);
-            painter.drawText(QRectF(x - w / 2.0, l.time_labels.top(), w, l.time_labels.height()), Qt::AlignCenter, text);
-        }
-    }
-
-    if (kind_ == PlotKind::Ground) {
-        const double row = y.y(kGroundThreshold);
-        painter.setPen(QPen(kFrame, 1, Qt::DashLine));
-        painter.drawLine(QPointF(l.area.left(), row), QPointF(l.area.right(), row));
-    }
-    if (kind_ == PlotKind::Infrared) {
-        painter.setPen(text_colour);
-        painter.drawText(QRect(0, l.ok_strip.top(), kLeftMargin - 6, l.ok_strip.height()), Qt::AlignRight | Qt::AlignVCenter,
-                         QStringLiteral("OK"));
-        painter.drawText(QRect(0, l.err_strip.top(), kLeftMargin - 6, l.err_strip.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ERR"));
-    }
-}
-
-std::array<std::vector<QLine>, 3> TrendPlot::stroke_traces(QImage& image, const Layout& l, const YMap& y) const {
-    // One vertical stroke per column from its lowest to its highest value, stretched to the
-    // previous column's last value where the line joins it. The strokes are written straight into
-    // the image: through QPainter each 1-pixel rectangle costs about ten times as much, and a full
-    // ten-minute picture has eight thousand of them.
-    if (image.format() != QImage::Format_ARGB32_Premultiplied) image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    const qreal ratio = image.devicePixelRatio();
-    const int width = std::min(columns_->width, l.area.width());
-    auto device = [&](double logical) { return static_cast<int>(std::floor(logical * ratio)); };
-    auto stroke = [&](int x, int top, int bottom, QRgb pixel) {
-        const int x0 = std::clamp(device(x), 0, image.width() - 1);
-        const int x1 = std::clamp(std::max(device(x + 1), x0 + 1), 1, image.width());
-        const int y0 = std::clamp(device(top), 0, image.height() - 1);
-        const int y1 = std::clamp(std::max(device(bottom + 1), y0 + 1), 1, image.height());
-        for (int row = y0; row < y1; ++row) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
-            std::fill(line + x0, line + x1, pixel);
-        }
-    };
-
-    std::array<std::vector<QLine>, 3> bridges;
-    const auto chans = channels();
-    for (std::size_t i = 0; i < chans.size(); ++i) {
-        const QRgb pixel = colour(chans[i]).rgba();  // opaque, so already premultiplied
-        int previous = -1;
-        int previous_last = 0;
-        for (int col = 0; col < width; ++col) {
-            const ChannelColumn& column = columns_->at(chans[i], col);
-            const ChannelSummary& s = column.summary;
-            if (s.values == 0) continue;
-            const int x = l.area.left() + col;
-            int top = y.row(s.max);
-            int bottom = y.row(s.min);
-            if (column.joins_previous && previous >= 0) {
-                if (col - previous == 1) {
-                    top = std::min(top, previous_last);
-                    bottom = std::max(bottom, previous_last);
-                } else {
-                    bridges[i].emplace_back(l.area.left() + previous, previous_last, x, y.row(s.first));
-                }
-            }
-            stroke(x, top, bottom, pixel);
-            previous = col;
-            previous_last = y.row(s.last);
-        }
-    }
-    return bridges;
-}
-
-void TrendPlot::paint_marks(QPainter& painter, const Layout& l, const std::array<std::vector<QLine>, 3>& bridges) const {
-    const auto chans = channels();
-    const int width = have_columns() ? std::min(columns_->width, l.area.width()) : 0;
-    for (std::size_t i = 0; i < chans.size(); ++i) {
-        painter.setPen(QPen(colour(chans[i]), 0));
-        if (!bridges[i].empty()) painter.drawLines(bridges[i].data(), static_cast<int>(bridges[i].size()));
-    }
-
-    // "OK" (nothing within the table) at the top edge, "ERR" (closer than it) at the bottom; one
-    // row of ticks per module.
-    if (kind_ == PlotKind::Infrared && width > 0) {
-        std::vector<QLine> ticks;
-        for (std::size_t m = 0; m < chans.size(); ++m) {
-            ticks.clear();
-            const int row = 1 + 3 * static_cast<int>(m);
-            for (int col = 0; col < width; ++col) {
-                const ChannelSummary& s = columns_->at(chans[m], col).summary;
-                const int x = l.area.left() + col;
-                if (s.ok) ticks.emplace_back(x, l.ok_strip.top() + row, x, l.ok_strip.top() + row + 2);
-                if (s.err) ticks.emplace_back(x, l.err_strip.top() + row, x, l.err_strip.top() + row + 2);
-            }
-            painter.setPen(QPen(colour(chans[m]), 0));
-            if (!ticks.empty()) painter.drawLines(ticks.data(), static_cast<int>(ticks.size()));
-        }
-    }
-
-    // Verdict bands: black, white, grey where both occur in one column, empty where no frame.
-    if (kind_ == PlotKind::Ground) {
-        QFont small = font();
-        small.setPointSizeF(small.pointSizeF() * 0.85);
-        painter.setFont(small);
-        for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
-            const QRect& band = l.bands[g];
-            auto state = [&](int col) {
-                const VerdictSummary& v = columns_->verdicts[g][static_cast<std::size_t>(col)];
-                return (v.black ? 1 : 0) | (v.white ? 2 : 0);
-            };
-            for (int col = 0; col < width;) {
-                const int s = state(col);
-                int run = col + 1;
-                while (run < width && state(run) == s) ++run;
-                if (s != 0) {
-                    const QColor fill = s == 1 ? QColor(Qt::black) : s == 2 ? QColor(Qt::white) : kMixedVerdict;
-                    painter.fillRect(QRect(band.left() + col, band.top(), run - col, band.height()), fill);
-                }
-                col = run;
-            }
-            painter.setPen(colour(chans[g]));
-            painter.drawRect(band.adjusted(-1, -1, 0, 0));
-            painter.drawText(QRect(0, band.top() - 2, kLeftMargin - 6, band.height() + 4), Qt::AlignRight | Qt::AlignVCenter,
-                             channel_name(chans[g]));
-        }
-        painter.setFont(font());
-    }
-
-    const bool empty = width == 0 || std::all_of(columns_->frames.begin(), columns_->frames.end(),
-                                                 [](const ColumnFrames& f) { return f.count == 0; });
-    if (empty) {
-        painter.setPen(kFrame);
-        painter.drawText(l.area, Qt::AlignCenter, QStringLiteral("No frames in this time span"));
-    }
-    painter.setPen(kFrame);
-    painter.drawRect(l.area.adjusted(-1, -1, 0, 0));
-}
-
 void TrendPlot::paintEvent(QPaintEvent*) {
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     if (cache_stale_ || cache_.size() != pixels) {
         if (cache_.size() != pixels) cache_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         cache_.setDevicePixelRatio(ratio);
-        render(cache_);
+        picture_.render(cache_, font(), palette());
         cache_stale_ = false;
     }
     QPainter painter(this);
     painter.drawImage(0, 0, cache_);
     if (hover_column_ >= 0 && hover_column_ < plot_width()) {
-        const Layout l = layout(size());
-        const double x = l.area.left() + hover_column_ + 0.5;
+        const QRect area = picture_.area(size());
+        const double x = area.left() + hover_column_ + 0.5;
         painter.setPen(QPen(QColor(60, 60, 60), 1, Qt::DotLine));
-        painter.drawLine(QPointF(x, l.area.top()), QPointF(x, l.area.bottom()));
+        painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
     }
 }
 
 void TrendPlot::resizeEvent(QResizeEvent* event) {
     cache_stale_ = true;
-    if (plot_width_for(event->size().width()) != plot_width_for(event->oldSize().width())) emit plot_width_changed();
+    if (TrendPicture::plot_width_for(event->size().width()) != TrendPicture::plot_width_for(event->oldSize().width())) {
+        emit plot_width_changed();
+    }
 }
 
 void TrendPlot::mouseMoveEvent(QMouseEvent* event) {

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
-#include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -17,6 +16,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "trends/frame_readout.h"
+#include "trends/png_file.h"
 #include "trends/trend_plot.h"
 
 namespace sensor {
@@ -29,17 +30,6 @@ std::int64_t floor_to_multiple(std::int64_t value, std::int64_t step) {
     std::int64_t q = value / step;
     if (value % step != 0 && value < 0) --q;
     return q * step;
-}
-
-QString run_time(std::int64_t ns) { return run_time_text(static_cast<double>(ns) / 1e9, 2); }
-
-QString verdict_text(Verdict v) {
-    switch (v) {
-    case Verdict::Black: return QStringLiteral(" black");
-    case Verdict::White: return QStringLiteral(" white");
-    case Verdict::Kept: break;
-    }
-    return {};
 }
 
 QString span_name(int seconds) {
@@ -251,38 +241,14 @@ void TrendsWindow::hover_column(int column) {
 
 QString TrendsWindow::readout() const {
     if (hover_ < 0 || hover_ >= columns_.width) return QStringLiteral("Point at a plot to read the values there.");
-    // The frame nearest to the middle of the column under the pointer, if the view holds one.
     const std::int64_t begin = column_start_ns(columns_, hover_);
     const std::int64_t middle = begin + (column_start_ns(columns_, hover_ + 1) - begin) / 2;
-    const std::uint64_t after = history_.index_at_or_after(middle);
-    std::uint64_t index = after;
-    if (after > history_.begin_index() &&
-        (after == history_.end_index() || middle - history_.time_at(after - 1) <= history_.time_at(after) - middle)) {
-        index = after - 1;
+    if (!history_.empty()) {
+        const std::uint64_t index = history_.nearest_index(middle);
+        const std::int64_t t = history_.time_at(index);
+        if (t >= columns_.begin_ns && t < columns_.end_ns) return frame_readout(history_, index, QLocale());
     }
-    if (index >= history_.end_index() || history_.time_at(index) < columns_.begin_ns ||
-        history_.time_at(index) >= columns_.end_ns) {
-        return QStringLiteral("%1  no frame here").arg(run_time(middle - history_.origin_ns()));
-    }
-
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    auto value = [&](Channel c, int decimals) {
-        const TrendPoint p = history_.point(index, c);
-        switch (p.kind) {
-        case PointKind::Value: return locale.toString(static_cast<double>(p.value), 'f', decimals);
-        case PointKind::Err: return QStringLiteral("ERR");
-        case PointKind::Ok: return QStringLiteral("OK");
-        case PointKind::None: break;
-        }
-        return QStringLiteral("–");
-    };
-    return QStringLiteral("%1   Ultrasonic %2 / %3 / %4 m   Infrared %5 / %6 / %7 cm   Ground %8%9 / %10%11")
-        .arg(run_time(history_.time_at(index) - history_.origin_ns()), value(Channel::Ultrasonic1, 3),
-             value(Channel::Ultrasonic2, 3), value(Channel::Ultrasonic3, 3), value(Channel::Infrared1, 1),
-             value(Channel::Infrared2, 1), value(Channel::Infrared3, 1), value(Channel::Ground1, 0),
-             verdict_text(history_.verdict(index, 0)))
-        .arg(value(Channel::Ground2, 0), verdict_text(history_.verdict(index, 1)));
+    return QStringLiteral("%1   no frame here").arg(run_time_text(static_cast<double>(middle - history_.origin_ns()) / 1e9, 2));
 }
 
 void TrendsWindow::update_readout() { readout_->setText(readout()); }
@@ -307,24 +273,11 @@ void TrendsWindow::save_plot() {
 }
 
 QString TrendsWindow::save_plot_to(const QString& path) {
-    const QImage image = plot_image();
-    QSaveFile file(path);
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-    } else if (!image.save(&file, "PNG")) {
-        reason = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the image could not be encoded");
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
-    }
-    if (reason.isEmpty()) {
+    const QString sentence = save_png(plot_image(), path);
+    if (sentence.isEmpty()) {
         show_message(QStringLiteral("Saved the plot to %1.").arg(path));
         return {};
     }
-    if (!reason.isEmpty()) reason[0] = reason[0].toLower();
-    const QString sentence =
-        QStringLiteral("Cannot save the plot to %1: %2. Choose a folder that exists and that you may write to.").arg(path, reason);
     show_message(sentence);
     std::fprintf(stderr, "%s\n", qPrintable(sentence));
     return sentence;
