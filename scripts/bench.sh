@@ -5,17 +5,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset default >/dev/null
-cmake --build --preset default --target core_throughput_bench panel_bench
+cmake --build --preset default --target core_throughput_bench panel_bench trends_bench
 
 if [[ ${1:-} == --smoke ]]; then
   build/default/bench/core_throughput_bench --benchmark_min_time=0.05
   QT_QPA_PLATFORM=offscreen build/default/bench/panel_bench --smoke
+  QT_QPA_PLATFORM=offscreen build/default/bench/trends_bench --smoke
   exit 0
 fi
 
 core=$(build/default/bench/core_throughput_bench --benchmark_repetitions=5 \
   --benchmark_report_aggregates_only=true 2>/dev/null | grep -E '_(median|cv) ')
 panel=$(QT_QPA_PLATFORM=offscreen build/default/bench/panel_bench)
+trends=$(QT_QPA_PLATFORM=offscreen build/default/bench/trends_bench)
 
 {
   sed -n '1,/^<!-- figures -->$/p' bench/BENCHMARKS.template.md
@@ -31,6 +33,10 @@ panel=$(QT_QPA_PLATFORM=offscreen build/default/bench/panel_bench)
   echo "### The whole panel (bench/panel_bench)"
   echo
   echo "$panel"
+  echo
+  echo "### Trends (bench/trends_bench)"
+  echo
+  echo "$trends"
   echo
   sed -n '/^<!-- figures -->$/,$p' bench/BENCHMARKS.template.md | tail -n +2
 } >BENCHMARKS.md
