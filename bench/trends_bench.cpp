@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -231,6 +232,66 @@ FloodFigures measure_flood(int ms) {
     return f;
 }
 
+struct LineRateFigures {
+    double hidden_percent = 0, shown_percent = 0, redraws_per_second = 0;
+};
+
+double process_cpu_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Frames at the line rate, stamped with the real clock, over a history already ten minutes full;
+// the process's CPU time with the window hidden (Trends closed: frames are still recorded) and
+// shown at its 10 min span. Only the Trends share: no port, no panel.
+LineRateFigures measure_line_rate(int ms) {
+    History history;
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now().time_since_epoch()).count();
+    const auto held = static_cast<std::int64_t>(History::kDefaultCapacity);
+    for (std::int64_t i = 0; i < held; ++i) history.add(now - (held - i) * kFrameNs, frame(static_cast<std::uint64_t>(i)));
+    TrendsWindow window(history);
+    window.resize(kPlotWidth + TrendPicture::kLeftMargin + TrendPicture::kRightMargin, 700);
+    window.set_span_seconds(600);
+
+    std::uint64_t fed = 0;
+    QElapsedTimer clock;
+    QTimer feeder;
+    feeder.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&feeder, &QTimer::timeout, [&] {
+        const auto due = static_cast<std::uint64_t>(clock.nsecsElapsed() / kFrameNs);
+        for (; fed < due; ++fed) {
+            history.add(std::chrono::steady_clock::now(), frame(static_cast<std::uint64_t>(held) + fed));
+            window.frame_added();
+        }
+    });
+    auto phase = [&](bool shown, double& percent, int* redraws_out) {
+        if (shown) {
+            window.show();
+            if (!QTest::qWaitForWindowExposed(&window)) std::fputs("The Trends window was never shown.\n", stderr);
+        } else {
+            window.hide();
+        }
+        QTest::qWait(500);  // settle: the first redraw after showing is not the steady state
+        const int redraws = window.redraw_count();
+        fed = 0;
+        clock.start();
+        feeder.start(10);
+        const double cpu = process_cpu_ms();
+        QTest::qWait(ms);
+        percent = (process_cpu_ms() - cpu) / static_cast<double>(clock.elapsed()) * 100;
+        feeder.stop();
+        if (redraws_out) *redraws_out = window.redraw_count() - redraws;
+    };
+    LineRateFigures f;
+    int redraws = 0;
+    phase(false, f.hidden_percent, nullptr);
+    phase(true, f.shown_percent, &redraws);
+    f.redraws_per_second = redraws / (ms / 1e3);
+    return f;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -242,6 +303,7 @@ int main(int argc, char** argv) {
     const DrawFigures d = measure_drawing(smoke ? 20 : 400);
     const MemoryFigures m = measure_memory(smoke ? 0.25 : 1.0);
     const FloodFigures f = measure_flood(smoke ? 1500 : 10000);
+    const LineRateFigures r = measure_line_rate(smoke ? 1000 : 20000);
 
     std::printf("| figure | measured | ratio | goal |\n|---|---|---|---|\n");
     std::printf("| draw the three plots, 10 min span, full history (%zu frames), %d px wide | p50 %.2f ms, p99 %.2f ms | "
@@ -261,5 +323,9 @@ int main(int argc, char** argv) {
                 static_cast<double>(f.frames) / f.seconds * kFrameNs / 1e9, f.redraws_max_per_second / 30.0);
     std::printf("| flood: 10 ms timer lateness | p99 %.2f ms | idle window in the same run: p99 %.2f ms | p99 < 50 ms |\n",
                 f.late_p99_ms, f.idle_late_p99_ms);
+    std::printf("| CPU at line rate, Trends' own share, window shown at 10 min span over a full history | %.2f %% of a core, "
+                "%.1f redraws a second | %.1f × the same with the window hidden (%.2f %%) | (the whole panel's figure: with "
+                "the main window) |\n",
+                r.shown_percent, r.redraws_per_second, r.shown_percent / std::max(r.hidden_percent, 0.01), r.hidden_percent);
     return 0;
 }
