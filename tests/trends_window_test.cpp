@@ -293,3 +293,72 @@ TEST_F(TrendsWindowTest, RemembersSpanPlaceSizeAndOpenState) {
     QSettings().setValue(QStringLiteral("trends/span"), 7);
     EXPECT_EQ(TrendsWindow(history_).span_seconds(), 60) << "a span it does not offer falls back to 1 min";
 }
+
+TEST(TrendAxes, StepsRangesAndRunTime) {
+    struct StepCase {
+        double span;
+        int max_steps;
+        double step;
+    };
+    for (const StepCase& c : {StepCase{10, 5, 2}, {1, 4, 0.5}, {1023, 5, 500}, {0.3, 4, 0.1}, {70, 7, 10}}) {
+        EXPECT_DOUBLE_EQ(value_step(c.span, c.max_steps), c.step) << c.span << " in " << c.max_steps;
+    }
+    // Time ticks at least 70 px apart on a 924 px axis.
+    EXPECT_DOUBLE_EQ(time_step(10, 924, 70), 1);
+    EXPECT_DOUBLE_EQ(time_step(60, 924, 70), 5);
+    EXPECT_DOUBLE_EQ(time_step(600, 924, 70), 60);
+
+    struct TextCase {
+        double seconds;
+        int decimals;
+        const char* text;
+    };
+    const TextCase texts[] = {{0, 2, "0:00.00"},     {5.004, 2, "0:05.00"}, {59.996, 2, "1:00.00"},
+                              {754.5, 0, "12:35"},  {-3.25, 1, "-0:03.3"},  {-0.001, 2, "0:00.00"},
+                              {3600, 0, "60:00"}};
+    for (const TextCase& c : texts) EXPECT_EQ(run_time_text(c.seconds, c.decimals), QString::fromUtf8(c.text)) << c.seconds;
+
+    // A flat trace still gets room; the ground plot keeps its threshold in view.
+    const ValueRange flat = fitted_range(PlotKind::Ultrasonic, ValueRange{1.5f, 1.5f});
+    EXPECT_LT(flat.low, 1.5f);
+    EXPECT_GT(flat.high, 1.5f);
+    const ValueRange ground = fitted_range(PlotKind::Ground, ValueRange{600, 700});
+    EXPECT_LT(ground.low, 150);
+    EXPECT_GT(ground.high, 700);
+    const ValueRange none = fitted_range(PlotKind::Infrared, std::nullopt);
+    EXPECT_EQ(none.low, full_range(PlotKind::Infrared).low);
+    EXPECT_EQ(none.high, full_range(PlotKind::Infrared).high);
+}
+
+TEST_F(TrendsWindowTest, FittedRangeSpreadsTheDataAndTheFixedOneShowsItsPlace) {
+    auto w = shown_window();
+    w->set_span_seconds(10);
+    feed(*w, 300, 10 * kMs, [](int i) { return frame(1 + 0.002 * i, {InfraredMark::Number, 20}, 500, 500); });
+    ASSERT_TRUE(wait_for_redraw(*w, 0));
+    // Rows the module 1 trace covers in the ultrasonic plot, below its title row.
+    auto rows_covered = [&] {
+        const QImage image = plot(*w, "ultrasonic_plot")->grab().toImage();
+        int rows = 0;
+        for (int y = 32; y < image.height(); ++y) {
+            rows += count_colour(image, TrendPlot::colour(Channel::Ultrasonic1), y, y + 1) > 0 ? 1 : 0;
+        }
+        return rows;
+    };
+    // Module 1 rises 1.0 to 1.6 m; with modules 2 and 3 a metre and two above, the fitted range
+    // is about 1 to 3.6 m, the fixed one 0 to 12 m.
+    const int fitted = rows_covered();
+    QTest::keyClick(w.get(), Qt::Key_F);
+    ASSERT_TRUE(w->fixed_range()) << "F fixes the range";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows_covered() * 3 < fitted; }, 5000))
+        << "fitted " << fitted << " rows, fixed " << rows_covered();
+    QTest::keyClick(w.get(), Qt::Key_F);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rows_covered() == fitted; }, 5000));
+}
+
+TEST_F(TrendsWindowTest, AnEmptyHistorySaysSo) {
+    auto w = shown_window();
+    ASSERT_TRUE(wait_for_redraw(*w, -1));
+    w->hover_column(10);
+    EXPECT_TRUE(w->readout().endsWith(QStringLiteral("no frame here"))) << w->readout().toStdString();
+    EXPECT_FALSE(w->plot_image().isNull());
+}

@@ -283,26 +283,28 @@ void TrendPicture::paint_marks(QPainter& painter, const Layout& l, const std::ar
     const auto chans = channels();
     const int width = have_columns() ? std::min(columns_->width, l.area.width()) : 0;
     for (std::size_t i = 0; i < chans.size(); ++i) {
-        painter.setPen(QPen(colour(chans[i]), 0));
+        painter.setPen(QPen(colour(chans[i]), 1));
         if (!bridges[i].empty()) painter.drawLines(bridges[i].data(), static_cast<int>(bridges[i].size()));
     }
 
     // "OK" (nothing within the table) at the top edge, "ERR" (closer than it) at the bottom; one
     // row of ticks per module.
     if (kind_ == PlotKind::Infrared && width > 0) {
-        std::vector<QLine> ticks;
+        std::vector<QRect> ticks;
+        painter.setPen(Qt::NoPen);
         for (std::size_t m = 0; m < chans.size(); ++m) {
             ticks.clear();
             const int row = 1 + 3 * static_cast<int>(m);
             for (int col = 0; col < width; ++col) {
                 const ChannelSummary& s = columns_->at(chans[m], col).summary;
                 const int x = l.area.left() + col;
-                if (s.ok) ticks.emplace_back(x, l.ok_strip.top() + row, x, l.ok_strip.top() + row + 2);
-                if (s.err) ticks.emplace_back(x, l.err_strip.top() + row, x, l.err_strip.top() + row + 2);
+                if (s.ok) ticks.emplace_back(x, l.ok_strip.top() + row, 1, 3);
+                if (s.err) ticks.emplace_back(x, l.err_strip.top() + row, 1, 3);
             }
-            painter.setPen(QPen(colour(chans[m]), 0));
-            if (!ticks.empty()) painter.drawLines(ticks.data(), static_cast<int>(ticks.size()));
+            painter.setBrush(colour(chans[m]));
+            if (!ticks.empty()) painter.drawRects(ticks.data(), static_cast<int>(ticks.size()));
         }
+        painter.setBrush(Qt::NoBrush);
     }
 
     // Verdict bands: black, white, grey where both occur in one column, empty where no frame.
