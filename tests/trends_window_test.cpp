@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+#include "trends/column_strokes.h"
 #include "trends/trend_plot.h"
 #include "trends/trends_window.h"
 
@@ -361,4 +362,45 @@ TEST_F(TrendsWindowTest, AnEmptyHistorySaysSo) {
     w->hover_column(10);
     EXPECT_TRUE(w->readout().endsWith(QStringLiteral("no frame here"))) << w->readout().toStdString();
     EXPECT_FALSE(w->plot_image().isNull());
+}
+
+TEST(ColumnStrokes, OneStrokePerColumnStretchedToTheLineBefore) {
+    // Rows 0 to 10 show the values 10 down to 0.
+    auto column = [](float min, float max, float first, float last, bool joins) {
+        ChannelColumn c;
+        c.summary.values = 1;
+        c.summary.min = min;
+        c.summary.max = max;
+        c.summary.first = first;
+        c.summary.last = last;
+        c.joins_previous = joins;
+        return c;
+    };
+    const std::vector<ChannelColumn> columns{
+        column(2, 4, 2, 4, false),  // rows 6 to 8
+        column(7, 7, 7, 7, true),   // row 3, stretched down to the previous last value's row 6
+        ChannelColumn{},            // no frame
+        column(5, 5, 5, 5, true),   // row 5, joined across the empty column by a line
+        column(1, 1, 1, 1, false),  // row 9 alone: a break before it
+    };
+    const std::vector<std::pair<int, int>> rows_set{{6, 8}, {3, 6}, {-1, -1}, {5, 5}, {9, 9}};
+    for (const int ratio : {1, 2}) {
+        QImage image(10 * ratio, 11 * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        const QRgb blue = qRgb(0, 0, 255);
+        const std::vector<QLine> bridges = stroke_columns(image, RowMap{QRect(0, 0, 10, 11), {0, 10}}, columns, blue);
+        ASSERT_EQ(bridges.size(), 1u) << "ratio " << ratio;
+        EXPECT_EQ(bridges[0], QLine(1, 3, 3, 5)) << "ratio " << ratio;
+        for (int col = 0; col < 10; ++col) {
+            for (int row = 0; row < 11; ++row) {
+                const auto [top, bottom] = col < 5 ? rows_set[static_cast<std::size_t>(col)] : std::pair{-1, -1};
+                const bool want = row >= top && row <= bottom;
+                for (int d = 0; d < ratio * ratio; ++d) {
+                    const QRgb got = image.pixel(col * ratio + d % ratio, row * ratio + d / ratio);
+                    EXPECT_EQ(got == blue, want) << "ratio " << ratio << " column " << col << " row " << row;
+                }
+            }
+        }
+    }
 }

@@ -1,8 +1,12 @@
 // What the axes of a trend plot show: each plot's full value range, the margin a fitted range
-// gets, tick steps a reader counts in, and run time as text.
+// gets, values to rows, tick steps a reader counts in, and run time as text.
 #pragma once
 
+#include <QRect>
 #include <QString>
+
+#include <algorithm>
+#include <cmath>
 
 #include "trends/column_reduction.h"
 
@@ -16,6 +20,19 @@ ValueRange full_range(PlotKind kind);
 // The range of the data in view with a margin, never flat; the ground plot keeps its threshold
 // in view. The full range when nothing is in view.
 ValueRange fitted_range(PlotKind kind, std::optional<ValueRange> data);
+
+// Values to rows of a plot area; values outside the range stay on its edge.
+struct RowMap {
+    QRect area;
+    ValueRange range;
+
+    double scale() const { return (area.height() - 1) / std::max(static_cast<double>(range.high - range.low), 1e-9); }
+    double y(double v) const {
+        return std::clamp(area.bottom() - (v - range.low) * scale(), static_cast<double>(area.top()),
+                          static_cast<double>(area.bottom()));
+    }
+    int row(float v) const { return static_cast<int>(std::lround(y(v))); }
+};
 
 // 1, 2 or 5 times a power of ten, no smaller than span / max_steps.
 double value_step(double span, int max_steps);

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "eval/ground_line.h"
+#include "trends/column_strokes.h"
 
 namespace sensor {
 
@@ -60,19 +61,6 @@ struct TrendPicture::Layout {
     QRect err_strip;  // infrared only
     std::array<QRect, kGroundSensorCount> bands{};  // ground only
     QRect time_labels;
-};
-
-// Values to rows of the plot area; values outside the range stay on its edge.
-struct TrendPicture::YMap {
-    QRect area;
-    ValueRange range;
-
-    double scale() const { return (area.height() - 1) / std::max(static_cast<double>(range.high - range.low), 1e-9); }
-    double y(double v) const {
-        const double y = area.bottom() - (v - range.low) * scale();
-        return std::clamp(y, static_cast<double>(area.top()), static_cast<double>(area.bottom()));
-    }
-    int row(float v) const { return static_cast<int>(std::lround(y(v))); }
 };
 
 QColor TrendPicture::colour(Channel channel) {
@@ -146,18 +134,18 @@ void TrendPicture::render(QImage& image, const QFont& font, const QPalette& pale
     const Layout l = layout(size);
     const ValueRange range = fixed_range_ || !have_columns() ? full_range(kind_)
                                                              : fitted_range(kind_, value_range(*columns_, channels()));
-    const YMap y{l.area, range};
+    const RowMap y{l.area, range};
     {
         QPainter painter(&image);
         paint_axes(painter, l, y, font, palette);
     }
     std::array<std::vector<QLine>, 3> bridges;
-    if (have_columns()) bridges = stroke_traces(image, l, y);
+    if (have_columns()) bridges = stroke_traces(image, y);
     QPainter painter(&image);
     paint_marks(painter, l, bridges, font);
 }
 
-void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const YMap& y, const QFont& font,
+void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& y, const QFont& font,
                               const QPalette& palette) const {
     QLocale locale;
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
@@ -229,51 +217,11 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const YMap& y,
     }
 }
 
-std::array<std::vector<QLine>, 3> TrendPicture::stroke_traces(QImage& image, const Layout& l, const YMap& y) const {
-    // One vertical stroke per column from its lowest to its highest value, stretched to the
-    // previous column's last value where the line joins it. The strokes are written straight into
-    // the image: through QPainter each 1-pixel rectangle costs about ten times as much, and a full
-    // ten-minute picture has eight thousand of them.
-    if (image.format() != QImage::Format_ARGB32_Premultiplied) image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    const qreal ratio = image.devicePixelRatio();
-    const int width = std::min(columns_->width, l.area.width());
-    auto device = [&](double logical) { return static_cast<int>(std::floor(logical * ratio)); };
-    auto stroke = [&](int x, int top, int bottom, QRgb pixel) {
-        const int x0 = std::clamp(device(x), 0, image.width() - 1);
-        const int x1 = std::clamp(std::max(device(x + 1), x0 + 1), 1, image.width());
-        const int y0 = std::clamp(device(top), 0, image.height() - 1);
-        const int y1 = std::clamp(std::max(device(bottom + 1), y0 + 1), 1, image.height());
-        for (int row = y0; row < y1; ++row) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
-            std::fill(line + x0, line + x1, pixel);
-        }
-    };
-
+std::array<std::vector<QLine>, 3> TrendPicture::stroke_traces(QImage& image, const RowMap& y) const {
     std::array<std::vector<QLine>, 3> bridges;
     const auto chans = channels();
     for (std::size_t i = 0; i < chans.size(); ++i) {
-        const QRgb pixel = colour(chans[i]).rgba();  // opaque, so already premultiplied
-        int previous = -1;
-        int previous_last = 0;
-        for (int col = 0; col < width; ++col) {
-            const ChannelColumn& column = columns_->at(chans[i], col);
-            const ChannelSummary& s = column.summary;
-            if (s.values == 0) continue;
-            const int x = l.area.left() + col;
-            int top = y.row(s.max);
-            int bottom = y.row(s.min);
-            if (column.joins_previous && previous >= 0) {
-                if (col - previous == 1) {
-                    top = std::min(top, previous_last);
-                    bottom = std::max(bottom, previous_last);
-                } else {
-                    bridges[i].emplace_back(l.area.left() + previous, previous_last, x, y.row(s.first));
-                }
-            }
-            stroke(x, top, bottom, pixel);
-            previous = col;
-            previous_last = y.row(s.last);
-        }
+        bridges[i] = stroke_columns(image, y, columns_->channels[channel_index(chans[i])], colour(chans[i]).rgba());
     }
     return bridges;
 }

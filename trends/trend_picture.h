@@ -51,12 +51,11 @@ public:
 
 private:
     struct Layout;
-    struct YMap;
     Layout layout(QSize size) const;
     bool have_columns() const;
-    void paint_axes(QPainter& painter, const Layout& l, const YMap& y, const QFont& font, const QPalette& palette) const;
+    void paint_axes(QPainter& painter, const Layout& l, const RowMap& y, const QFont& font, const QPalette& palette) const;
     // Returns, per channel, the lines that join columns across empty ones.
-    std::array<std::vector<QLine>, 3> stroke_traces(QImage& image, const Layout& l, const YMap& y) const;
+    std::array<std::vector<QLine>, 3> stroke_traces(QImage& image, const RowMap& y) const;
     void paint_marks(QPainter& painter, const Layout& l, const std::array<std::vector<QLine>, 3>& bridges,
                      const QFont& font) const;
 
