@@ -199,6 +199,12 @@ TEST_F(TrendsWindowTest, RedrawsOnlyWhenAFrameChangesThePicture) {
     EXPECT_TRUE(w->redraw_pending()) << "the view moves on by a column";
     ASSERT_TRUE(wait_for_redraw(*w, redraws + 2));
 
+    w->showMinimized();
+    feed(*w, 20, 2'000 * kMs, same);
+    EXPECT_FALSE(w->redraw_pending()) << "nothing is drawn while the window is minimised";
+    w->showNormal();
+    EXPECT_TRUE(wait_for_redraw(*w, redraws + 3)) << "restored, it catches up";
+
     w->hide();
     feed(*w, 20, 2'000 * kMs, same);
     EXPECT_FALSE(w->redraw_pending()) << "nothing is drawn while the window is hidden";

@@ -175,7 +175,7 @@ std::int64_t TrendsWindow::view_end_ns(std::int64_t newest_ns) const {
 }
 
 void TrendsWindow::schedule_redraw(int gap_ms) {
-    if (!isVisible() || paused_ || !dirty_) return;
+    if (!isVisible() || isMinimized() || paused_ || !dirty_) return;
     const qint64 since = since_redraw_.isValid() ? since_redraw_.elapsed() : gap_ms;
     const int wait = static_cast<int>(std::max<qint64>(0, gap_ms - since));
     if (!redraw_timer_.isActive() || redraw_timer_.remainingTime() > wait) redraw_timer_.start(wait);
@@ -306,6 +306,16 @@ void TrendsWindow::showEvent(QShowEvent* event) {
 void TrendsWindow::hideEvent(QHideEvent* event) {
     redraw_timer_.stop();
     QMainWindow::hideEvent(event);
+}
+
+void TrendsWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    if (isMinimized()) {
+        redraw_timer_.stop();
+    } else {
+        schedule_redraw();
+    }
 }
 
 void TrendsWindow::closeEvent(QCloseEvent* event) {

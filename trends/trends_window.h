@@ -71,6 +71,7 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;  // minimised: nothing is drawn
     void closeEvent(QCloseEvent* event) override;
 
 private:
