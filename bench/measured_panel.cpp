@@ -27,7 +27,9 @@
 #include <string>
 #include <vector>
 
+#include "link/serial_link.h"
 #include "panel/panel_session.h"
+#include "sim/simulated_connection.h"
 #include "sim/frame_encoder.h"
 
 #include "measured_panel.h"
@@ -138,9 +140,8 @@ void on_quit(QObject* context, std::function<void()> done) {
 // "hidden" leaves the window unshown: everything but the painting, to tell the two apart.
 int child_panel(const QString& port, const QString& log, const QString& variant) {
     const bool timed = variant == "timed";
-    PanelSession session({port, log, false, false});
-    QString error;
-    if (!session.start(&error)) return 1;
+    PanelSession session({log, false}, std::make_unique<SerialLink>(port));
+    session.start();
     if (variant != "hidden") session.form().show();
     QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
 
@@ -206,16 +207,15 @@ int child_latency(int seconds) {
     cfmakeraw(&raw);
     if (::openpty(&master, &slave, name, &raw, nullptr) != 0) return 1;
     QTemporaryDir dir;
-    PanelSession session({QString::fromLocal8Bit(name), dir.filePath("l.csv"), false, false});
-    QString error;
-    if (!session.start(&error)) return 1;
+    PanelSession session({dir.filePath("l.csv"), false}, std::make_unique<SerialLink>(QString::fromLocal8Bit(name)));
+    session.start();
     session.form().show();
 
     std::vector<double> core_ms, widget_ms;
     QElapsedTimer since_zero;
     bool core_seen = true, widget_seen = true;
     int reading = 0;
-    QObject::connect(session.link(), &SerialLink::received, [&] {
+    QObject::connect(session.connection(), &BoardConnection::received, [&] {
         if (!core_seen && session.logic().cells().Text1[0] == std::to_string(reading)) {
             core_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
             core_seen = true;
@@ -249,9 +249,13 @@ int child_latency(int seconds) {
 // Start-up: from exec to the window shown, and with the simulated board to the first frame shown.
 int child_startup(bool demo) {
     QTemporaryDir dir;
-    PanelSession session({demo ? QString() : QStringLiteral("/nonexistent/port"), dir.filePath("s.csv"), demo, false});
-    QString error;
-    if (!session.start(&error)) return 1;
+    std::unique_ptr<BoardConnection> connection;
+    if (demo)
+        connection = std::make_unique<SimulatedConnection>();
+    else
+        connection = std::make_unique<SerialLink>(QStringLiteral("/nonexistent/port"));
+    PanelSession session({dir.filePath("s.csv"), false}, std::move(connection));
+    session.start();
     session.form().show();
     QTimer poll;
     poll.setInterval(1);

@@ -7,13 +7,14 @@
 #include <QString>
 
 #include "link/command_sink.h"
+#include "link/link_policy.h"
 
 namespace sensor {
 
 class BoardConnection : public QObject, public CommandSink {
     Q_OBJECT
 public:
-    enum class State { Closed, Open, Retrying, Lost };
+    using State = LinkState;
 
     using QObject::QObject;
 

@@ -1,25 +1,27 @@
 // sensor-panel: the operator panel for the sensor board on a serial line.
-// Exit status 0 after the window closes or on SIGINT/SIGTERM, 1 when there is no display or the
-// simulated board cannot start, 2 on a usage error.
+// Exit status 0 after the window closes or on SIGINT/SIGTERM, 1 when there is no display, 2 on a
+// usage error.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <QSocketNotifier>
-
-#include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 #include "eval/log_file.h"
 #include "link/serial_link.h"
 #include "panel/panel_session.h"
+#include "panel/quit_signals.h"
+#include "sim/simulated_connection.h"
 
 namespace {
+
+struct CommandLine {
+    sensor::PanelOptions panel;
+    QString port;
+    bool demo = false;
+};
 
 constexpr const char* kUsage = "Usage: sensor-panel [--port NAME] [--log PATH] [--demo] [--help] [--version]";
 
@@ -29,7 +31,7 @@ void usage_error(const QString& sentence) {
 
 // Reads the command line before any window exists, so --help and usage errors work without a
 // display. Returns the options, or the exit status when the program is to end here.
-std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, int* exit_status) {
+std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_status) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("sensor-panel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
@@ -39,8 +41,8 @@ std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, in
         QStringLiteral("The operator panel for the sensor board on a serial line (19200 baud, 8N1).\n"
                        "While a run is on (after START) every 50th frame is appended to the log as one CSV line.\n"
                        "A port that cannot be opened or is lost is retried every 2 s; the status line says why.\n"
-                       "Exit status: 0 when the window closes or on SIGINT/SIGTERM, 1 when there is no display\n"
-                       "or the simulated board cannot start, 2 on a usage error."));
+                       "Exit status: 0 when the window closes or on SIGINT/SIGTERM, 1 when there is no display,\n"
+                       "2 on a usage error."));
     const QCommandLineOption port_option(
         QStringLiteral("port"),
         QStringLiteral("Serial port of the board, a device path or a name (default: %1).")
@@ -51,7 +53,7 @@ std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, in
         QStringLiteral("File the run's lines are appended to (default: %1).").arg(sensor::LogFile::default_path()),
         QStringLiteral("PATH"));
     const QCommandLineOption demo_option(
-        QStringLiteral("demo"), QStringLiteral("Run against a simulated board on a pseudo-terminal instead of a port."));
+        QStringLiteral("demo"), QStringLiteral("Run against a simulated board inside the panel instead of a port."));
     parser.addOption(port_option);
     parser.addOption(log_option);
     parser.addOption(demo_option);
@@ -84,31 +86,12 @@ std::optional<sensor::PanelOptions> parse_command_line(int argc, char** argv, in
         return std::nullopt;
     }
 
-    sensor::PanelOptions options;
+    CommandLine options;
     options.port = parser.value(port_option);
-    options.log_path = parser.value(log_option);
+    options.panel.log_path = parser.value(log_option);
     options.demo = parser.isSet(demo_option);
     return options;
 }
-
-#ifdef Q_OS_UNIX
-// Ctrl-C or a kill ends the event loop like a closed window, so the port is closed and lines the
-// log still holds are written or counted rather than lost.
-int quit_pipe[2] = {-1, -1};
-
-void on_quit_signal(int) {
-    const char byte = 1;
-    (void)!::write(quit_pipe[1], &byte, 1);
-}
-
-void quit_on_signals(QObject* context) {
-    if (::pipe(quit_pipe) != 0) return;
-    auto* notifier = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
-    std::signal(SIGINT, on_quit_signal);
-    std::signal(SIGTERM, on_quit_signal);
-}
-#endif
 
 bool display_available() {
 #ifdef Q_OS_LINUX
@@ -123,7 +106,7 @@ bool display_available() {
 
 int main(int argc, char** argv) {
     int exit_status = 0;
-    const std::optional<sensor::PanelOptions> options = parse_command_line(argc, argv, &exit_status);
+    const std::optional<CommandLine> options = parse_command_line(argc, argv, &exit_status);
     if (!options) return exit_status;
 
     if (!display_available()) {
@@ -132,18 +115,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
-#ifdef Q_OS_UNIX
-    quit_on_signals(&app);
-#endif
+    sensor::quit_on_signals(&app);
     QApplication::setApplicationName(QStringLiteral("sensor-panel"));
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
 
-    sensor::PanelSession session(*options);
-    QString error;
-    if (!session.start(&error)) {
-        std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(error));
-        return 1;
-    }
+    std::unique_ptr<sensor::BoardConnection> connection;
+    if (options->demo)
+        connection = std::make_unique<sensor::SimulatedConnection>();
+    else
+        connection = std::make_unique<sensor::SerialLink>(options->port);
+    sensor::PanelSession session(options->panel, std::move(connection));
+    session.start();
     session.form().show();
     const int status = QApplication::exec();
     session.shutdown();

@@ -29,10 +29,9 @@ ByteOutcome PanelLogic::receive(std::uint8_t ch) {
 }
 
 void PanelLogic::receive(std::span<const std::uint8_t> bytes,
-                         const std::function<void(const ByteOutcome&)>& on_frame_end) {
+                         const std::function<void(const FrameResult&)>& on_frame) {
     for (std::uint8_t ch : bytes) {
-        const ByteOutcome outcome = receive(ch);
-        if (outcome.frame_ended && on_frame_end) on_frame_end(outcome);
+        if (receive(ch).frame_ended && on_frame) on_frame(frame_path_.last_frame());
     }
 }
 

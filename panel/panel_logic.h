@@ -8,18 +8,12 @@
 #include <string>
 
 #include "cells/cell_store.h"
+#include "link/command_sink.h"
 #include "link/control_byte.h"
-#include "link/frame_path.h"
+#include "panel/frame_path.h"
+#include "panel/frame_result.h"
 
 namespace sensor {
-
-// Where command messages go. Returns false when nothing went out (no board connected, a failed
-// write); the adapter behind it tells the user why.
-class CommandSink {
-public:
-    virtual ~CommandSink() = default;
-    virtual bool send(const ControlMessage& message) = 0;
-};
 
 enum class CommandOutcome {
     Sent,
@@ -37,9 +31,9 @@ public:
     void Load();
 
     ByteOutcome receive(std::uint8_t ch);
-    // A chunk as the port hands it over: each byte in order, one at a time; on_frame_end runs
-    // after each frame's sequence, while the cells show that frame.
-    void receive(std::span<const std::uint8_t> bytes, const std::function<void(const ByteOutcome&)>& on_frame_end);
+    // A chunk as the port hands it over: each byte in order, one at a time; on_frame runs after
+    // each frame's sequence, while the cells show that frame.
+    void receive(std::span<const std::uint8_t> bytes, const std::function<void(const FrameResult&)>& on_frame);
     void other_comm_event();
 
     CommandOutcome Command1_Click();  // START / STOP

@@ -16,64 +16,68 @@ char locale_decimal_separator() {
 
 }  // namespace
 
-PanelSession::PanelSession(const PanelOptions& options, QObject* parent)
+PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardConnection> connection, QObject* parent)
     : QObject(parent),
       options_(options),
       logic_(locale_decimal_separator()),
       form_(logic_),
-      log_(options.log_path.isEmpty() ? LogFile::default_path() : options.log_path) {
+      log_(options.log_path.isEmpty() ? LogFile::default_path() : options.log_path),
+      connection_(std::move(connection)) {
     connect(&log_, &LogFile::message, this, &PanelSession::report);
     connect(&log_, &LogFile::changed, this, &PanelSession::update_status);
     connect(&form_, &Form1::unloading, this, &PanelSession::shutdown);
+    connect(this, &PanelSession::frame_decoded, &log_, [this](const FrameResult& frame) {
+        if (frame.log_line) log_.append(*frame.log_line);
+    });
 
     status_timer_.setInterval(1000);
     connect(&status_timer_, &QTimer::timeout, this, &PanelSession::update_status);
+    attach();
 }
 
 PanelSession::~PanelSession() {
     shutdown();
     logic_.set_sink(nullptr);
-    if (link_) link_->disconnect(this);
-    link_.reset();
-    board_.reset();
+    if (connection_) connection_->disconnect(this);
+    connection_.reset();
 }
 
-bool PanelSession::start(QString* error) {
+void PanelSession::attach() {
+    logic_.set_sink(connection_.get());
+    if (!connection_) return;
+    connect(connection_.get(), &BoardConnection::received, this, &PanelSession::on_received);
+    connect(connection_.get(), &BoardConnection::message, this, &PanelSession::report);
+    connect(connection_.get(), &BoardConnection::state_changed, this, &PanelSession::update_status);
+}
+
+void PanelSession::start() {
     logic_.Load();
     form_.refresh();
-
-    QString port = options_.port;
-    if (options_.demo) {
-        board_ = std::make_unique<PtyBoard>();
-        QString why;
-        if (!board_->start(&why)) {
-            if (error) *error = why;
-            board_.reset();
-            return false;
-        }
-        port = board_->device_path();
-    }
-
-    link_ = std::make_unique<SerialLink>(port);
-    logic_.set_sink(link_.get());
-    connect(link_.get(), &SerialLink::received, this, &PanelSession::on_received);
-    connect(link_.get(), &SerialLink::message, this, &PanelSession::report);
-    connect(link_.get(), &SerialLink::state_changed, this, &PanelSession::update_status);
-
+    started_ = true;
     rate_clock_.start();
     status_timer_.start();
-    link_->open();
+    if (connection_) connection_->open();
     update_status();
-    return true;
+}
+
+void PanelSession::set_connection(std::unique_ptr<BoardConnection> connection) {
+    if (connection_) {
+        connection_->disconnect(this);
+        connection_->close();
+    }
+    logic_.set_sink(nullptr);
+    connection_ = std::move(connection);
+    attach();
+    if (started_ && !shut_down_ && connection_) connection_->open();
+    update_status();
 }
 
 void PanelSession::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
     status_timer_.stop();
-    if (link_) link_->close();
+    if (connection_) connection_->close();
     log_.flush();
-    if (board_) board_->stop();
 }
 
 void PanelSession::on_received(const QByteArray& chunk) {
@@ -82,9 +86,9 @@ void PanelSession::on_received(const QByteArray& chunk) {
     // Only a frame's end changes cells; a chunk that ends mid-frame must not spend the refresh
     // that the zero byte a moment later is due.
     bool frame_ended = false;
-    logic_.receive(bytes, [this, &frame_ended](const ByteOutcome& outcome) {
+    logic_.receive(bytes, [this, &frame_ended](const FrameResult& frame) {
         frame_ended = true;
-        if (outcome.log_line) log_.append(*outcome.log_line);
+        emit frame_decoded(frame);
     });
     if (frame_ended) form_.cells_changed();
 }
@@ -103,9 +107,9 @@ void PanelSession::update_status() {
         rate_clock_.restart();
     }
     PanelStatus status;
-    if (link_) {
-        status.port = link_->port();
-        status.port_state = link_->state_text();
+    if (connection_) {
+        status.port = connection_->description();
+        status.port_state = state_text(connection_->state());
     }
     status.frames = logic_.frames_decoded();
     status.frames_per_second = frames_per_second_;

@@ -3,14 +3,10 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSaveFile>
-#include <QSocketNotifier>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 
+#include "panel/quit_signals.h"
 #include "sim/board_model.h"
 #include "sim/pty_board.h"
 
@@ -18,14 +14,6 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kRunError = 1;
-
-int stop_pipe[2] = {-1, -1};
-
-// A signal handler may only write; the event loop reads the pipe and quits in its own time.
-void on_stop_signal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(stop_pipe[1], &byte, 1);
-}
 
 int usage_error(const QCommandLineParser& parser, const QString& sentence) {
     std::fprintf(stderr, "%s\n\n%s", qPrintable(sentence), qPrintable(parser.helpText()));
@@ -111,17 +99,10 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(capture_option)) return capture(parser.value(capture_option), frames, options.seed);
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stop_pipe) != 0) {
-        std::perror("Cannot set up the stop signal");
+    if (!sensor::quit_on_signals(&app)) {
+        std::fprintf(stderr, "sensor-board-sim: Cannot set up the handling of Ctrl-C and kill.\n");
         return kRunError;
     }
-    QSocketNotifier stop_notifier(stop_pipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop_notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action {};
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 
     sensor::PtyBoard board(options);
     QString error;

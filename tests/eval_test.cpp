@@ -98,9 +98,11 @@ TEST(CsvRecorder, CountingRules) {
     EXPECT_EQ(frames(50), (std::vector<int>{50}));
 
     cells.Command1 = "START";
-    rec.LogCounter = 100;
+    rec.LogCounter = 0;
+    frames(100);
+    EXPECT_EQ(rec.LogCounter, 100) << "the counter reaches 100";
     frames(1);
-    EXPECT_EQ(rec.LogCounter, 0) << "wraps past 100";
+    EXPECT_EQ(rec.LogCounter, 0) << "and wraps only past 100";
     rec.LogCounter = 48;
     cells.Command1 = "STOP";
     EXPECT_EQ(frames(2), (std::vector<int>{2}));

@@ -20,8 +20,10 @@
 #include "link/serial_link.h"
 #include "panel/form1.h"
 #include "panel/panel_session.h"
-#include "pty_pair.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/wait.h"
 #include "sim/frame_encoder.h"
+#include "sim/simulated_connection.h"
 
 using namespace sensor;
 using sensor::testing::PtyPair;
@@ -206,13 +208,11 @@ struct Form1Panel : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         PanelOptions options;
-        options.port = pair.path();
         options.log_path = dir.filePath("sensors.csv");
         options.echo_to_stderr = false;
-        session = std::make_unique<PanelSession>(options);
-        QString error;
-        ASSERT_TRUE(session->start(&error)) << error.toStdString();
-        ASSERT_TRUE(wait_until([&] { return session->link()->state() == SerialLink::State::Open; }));
+        session = std::make_unique<PanelSession>(options, std::make_unique<SerialLink>(pair.path()));
+        session->start();
+        ASSERT_TRUE(wait_until([&] { return session->connection()->state() == BoardConnection::State::Open; }));
         form().show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
     }
@@ -319,7 +319,7 @@ TEST_F(Form1Panel, OptionBoxesToggleTheirBitOnEveryClick) {
 }
 
 TEST_F(Form1Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
-    session->link()->close();
+    session->connection()->close();
     click(form().Command4());
     click(form().Check1());
     click(form().Command1());
@@ -407,17 +407,15 @@ TEST(Form1CommandLine, HelpAndUsageErrors) {
 TEST(Form1Demo, TheSimulatedBoardFillsTheCells) {
     QTemporaryDir dir;
     PanelOptions options;
-    options.demo = true;
     options.log_path = dir.filePath("sensors.csv");
     options.echo_to_stderr = false;
-    PanelSession session(options);
-    QString error;
-    ASSERT_TRUE(session.start(&error)) << error.toStdString();
+    PanelSession session(options, std::make_unique<SimulatedConnection>());
+    session.start();
     session.form().show();
     EXPECT_TRUE(wait_until([&] { return !session.form().Text1(0)->text().isEmpty(); }, 5000));
-    EXPECT_EQ(session.link()->state(), SerialLink::State::Open);
-    session.form().close();  // the window's close shuts the session down: the port is closed
-    EXPECT_EQ(session.link()->state(), SerialLink::State::Closed);
+    EXPECT_EQ(session.connection()->state(), BoardConnection::State::Open);
+    session.form().close();  // the window's close shuts the session down: the board is closed
+    EXPECT_EQ(session.connection()->state(), BoardConnection::State::Closed);
 }
 
 TEST(Form1CommandLine, OpensTheGivenPortAndEndsCleanlyOnSigterm) {

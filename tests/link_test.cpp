@@ -5,7 +5,7 @@
 
 #include "link/control_byte.h"
 #include "link/frame_decoder.h"
-#include "link/frame_path.h"
+#include "panel/frame_path.h"
 #include "panel/panel_logic.h"
 #include "sim/frame_encoder.h"
 
@@ -191,7 +191,7 @@ std::vector<Snapshot> run(const std::vector<std::uint8_t>& stream, const std::ve
     PanelLogic panel;
     panel.Load();
     std::vector<Snapshot> seen;
-    auto snap = [&](const ByteOutcome&) {
+    auto snap = [&](const FrameResult&) {
         seen.push_back({panel.cells(), panel.frame_path().receiver.FrameBytes});
     };
     std::size_t from = 0;

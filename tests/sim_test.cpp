@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "panel/panel_logic.h"
-#include "pty_pair.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/wait.h"
 #include "sim/board_model.h"
 #include "sim/pty_board.h"
 
