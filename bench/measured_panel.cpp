@@ -33,14 +33,13 @@
 #include "sim/frame_encoder.h"
 
 #include "measured_panel.h"
+#include "tests/support/cpu_time.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/random_frames.h"
 
 namespace sensor::bench {
 
-double cpu_seconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using testing::cpu_seconds;
 
 long status_kib(const char* key) {
     std::ifstream in("/proc/self/status");
@@ -78,14 +77,8 @@ std::vector<double> parse_list(const std::string& s) {
 }
 
 QByteArray frames(int count, std::uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> ir(0, 1023), tof(0, 65535);
-    QByteArray out;
-    for (int n = 0; n < count; ++n) {
-        const auto f = encode_frame({{ir(rng), ir(rng), ir(rng)}, {tof(rng), tof(rng), tof(rng)}, {ir(rng), ir(rng)}});
-        out.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
-    }
-    return out;
+    const std::vector<std::uint8_t> bytes = testing::random_frames(count, seed);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 namespace {
@@ -202,12 +195,10 @@ int child_floor(const QString& port) {
 // to (a) the core's cells changed and (b) the widget's text changed.
 int child_latency(int seconds) {
     int master = -1, slave = -1;
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (::openpty(&master, &slave, name, &raw, nullptr) != 0) return 1;
+    QString name;
+    if (!testing::open_raw_pty(&master, &slave, &name)) return 1;
     QTemporaryDir dir;
-    PanelSession session({dir.filePath("l.csv"), false}, std::make_unique<SerialLink>(QString::fromLocal8Bit(name)));
+    PanelSession session({dir.filePath("l.csv"), false}, std::make_unique<SerialLink>(name));
     session.start();
     session.form().show();
 

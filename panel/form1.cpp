@@ -81,10 +81,12 @@ protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
-void show_text(QLineEdit* cell, const std::string& text) {
-    const QString shown = QString::fromStdString(text);
-    if (cell->text() == shown) return;
-    cell->setText(shown);
+// A text goes to its widget only when the core changed it since the last copy, so what the user
+// typed into the run clock stays until start-up, "CLEAR" or a tick writes it.
+void show_text(QLineEdit* cell, const std::string& text, std::string& copied) {
+    if (text == copied) return;
+    copied = text;
+    cell->setText(QString::fromStdString(text));
     // A text longer than its cell shows from its start, as a text box does when its text is set.
     cell->setCursorPosition(0);
 }
@@ -233,6 +235,10 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &Form1::refresh);
 
+    // The widgets start empty; the first refresh copies every text the core holds.
+    for (auto& t : copied_.Text1) t.clear();
+    for (auto& t : copied_.Text2) t.clear();
+    copied_.Text3.clear();
     refresh();
     update_status_line();
 }
@@ -265,9 +271,9 @@ void Form1::refresh() {
     refresh_.stop();
     last_refresh_.start();
     const CellStore& cells = logic_.cells();
-    for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i]);
-    for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i]);
-    show_text(text3_, cells.Text3);
+    for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i], copied_.Text1[i]);
+    for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i], copied_.Text2[i]);
+    show_text(text3_, cells.Text3, copied_.Text3);
     show_text(Command1(), cells.Command1);
     if (check1_->isChecked() != logic_.Check1()) check1_->setChecked(logic_.Check1());
     if (check2_->isChecked() != logic_.Check2()) check2_->setChecked(logic_.Check2());

@@ -92,6 +92,7 @@ private:
     QTimer refresh_;  // running while the widgets lag the cells
     QElapsedTimer last_refresh_;
     PanelStatus status_fields_;
+    CellStore copied_;  // the core's texts as last copied to the widgets
     QString last_message_;
 };
 

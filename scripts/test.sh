@@ -9,7 +9,7 @@ scripts/setup.sh
 # Window tests run on Qt's offscreen platform, so no display is needed.
 export QT_QPA_PLATFORM=offscreen
 
-for preset in default sanitize; do
+for preset in check sanitize; do
   echo "== $preset build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -446,4 +447,46 @@ TEST(Form1CommandLine, NoDisplayIsASentenceNotACrash) {
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(p.readAllStandardError().contains("No display")) ;
+}
+
+TEST(Form1Locale, ACommaLocaleShowsCommasAndLogsPoints) {
+    // The session takes the separator from the locale in force when it starts, as the program
+    // does from the user's environment.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    PtyPair pair;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("sensors.csv");
+    {
+        PanelSession session({log, false}, std::make_unique<SerialLink>(pair.path()));
+        session.start();
+        ASSERT_TRUE(wait_until([&] { return session.connection()->state() == BoardConnection::State::Open; }));
+        session.form().show();
+        QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
+        ASSERT_EQ(session.form().Command1()->text(), "STOP");
+        // Module 1 at time of flight 300 (0.0508 m) and reading 700 (12.4408284023669 cm).
+        const auto frame = encode_frame({{700, 700, 700}, {300, 300, 300}, {100, 900}});
+        QByteArray stream;
+        for (int i = 0; i < 50; ++i) stream.append(reinterpret_cast<const char*>(frame.data()), frame.size());
+        pair.write(stream);
+        ASSERT_TRUE(wait_until([&] { return session.logic().frames_decoded() == 50; }));
+        session.form().refresh();
+        EXPECT_EQ(session.form().Text1(6)->text(), "0,0508");
+        EXPECT_EQ(session.form().Text1(11)->text(), "12,4408284023669");
+    }
+    QLocale::setDefault(before);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "0.0508,0.0508,0.0508,12.4408284023669,12.4408284023669,12.4408284023669,black,white\r\n");
+}
+
+TEST_F(Form1Panel, TheRunClockKeepsWhatTheOperatorTypedUntilTheCoreWritesIt) {
+    QTest::keyClicks(form().Text3(), "lap 1");
+    click(form().Command4());  // a click and a frame both refresh the panel
+    pair.write(QByteArray(17, '\x41').replace(16, 1, QByteArray(1, '\0')));
+    ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() == 1; }));
+    form().refresh();
+    EXPECT_EQ(form().Text3()->text(), "lap 1");
+    click(form().Command5());
+    EXPECT_EQ(form().Text3()->text(), "0") << "CLEAR writes the clock";
 }
