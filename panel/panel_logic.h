@@ -17,8 +17,8 @@ namespace sensor {
 
 enum class CommandOutcome {
     Sent,
-    Refused,  // the last sensor group stays on; nothing was sent
-    NotSent,  // the sink could not send; nothing changed
+    Refused,  // the last sensor group stays on; nothing changed and nothing was sent
+    Pending,  // the panel changed but the board was not reached; it is told when it is back
 };
 
 class PanelLogic {
@@ -48,6 +48,15 @@ public:
 
     void set_sink(CommandSink* sink) { sink_ = sink; }
 
+    // The board may not know what the panel shows: a command that did not reach it, a connection
+    // lost (the board may have lost power), another port chosen. Then the next open sends the
+    // panel's ControlByte once; a first open with nothing missed sends nothing.
+    void connection_lost() { board_behind_ = true; }
+    void connection_switched() { board_behind_ = true; }
+    // Returns true when the panel's byte was sent to bring the board in step.
+    bool connection_opened();
+    bool board_behind() const { return board_behind_; }
+
     const CellStore& cells() const { return cells_; }
     CellStore& cells() { return cells_; }
     std::int16_t ControlByte() const { return control_byte_; }
@@ -61,7 +70,7 @@ public:
     char decimal_separator() const { return sep_; }
 
 private:
-    bool send(std::int16_t control_byte);
+    CommandOutcome send(std::int16_t control_byte);
     CommandOutcome toggle_group(std::int16_t group_bit, std::string& state_cell);
     CommandOutcome toggle_option(std::int16_t bit, bool& box);
 
@@ -75,6 +84,7 @@ private:
     bool timer1_enabled_ = true;  // as designed; start-up disables it
     bool check1_ = false;
     bool check2_ = false;
+    bool board_behind_ = false;
     std::uint64_t frames_decoded_ = 0;
 };
 
