@@ -8,18 +8,11 @@
 #include <string>
 
 #include "cells/cell_store.h"
+#include "link/command_sink.h"
 #include "link/control_byte.h"
 #include "link/frame_path.h"
 
 namespace sensor {
-
-// Where command messages go. Returns false when nothing went out (no board connected, a failed
-// write); the adapter behind it tells the user why.
-class CommandSink {
-public:
-    virtual ~CommandSink() = default;
-    virtual bool send(const ControlMessage& message) = 0;
-};
 
 enum class CommandOutcome {
     Sent,
