@@ -131,7 +131,7 @@ TEST(Replay, PacedAtTheLineRateTimesTheSpeed) {
 
         EXPECT_LE(most_ahead, 0) << "at " << c.speed << "x no byte comes before its time";
         // Late by a loaded machine is allowed, but not by a tick counter that loses time.
-        EXPECT_LT(elapsed_s, c.seconds * 2.5 + 0.5) << "at " << c.speed << "x";
+        EXPECT_LT(elapsed_s, c.seconds * 1.5 + 0.2) << "at " << c.speed << "x";
         EXPECT_EQ(played.bytes, capture.left(played.bytes.size()));
         EXPECT_EQ(replay.position(), played.bytes.size());
     }
