@@ -1,25 +1,19 @@
-// The raw recording on a real file system: written within a second, emptied on start, stopped with
-// one sentence (and what was kept) when the disk refuses it, and read back by sensor-decode.
+// The raw recording on a real file system: written within a second, emptied on start, and stopped
+// with one sentence (and what was kept) when the disk refuses it.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <span>
-#include <string>
 
 #include <sys/resource.h>
 
 #include "link/capture_file.h"
-#include "link/serial_link.h"
-#include "panel/panel_logic.h"
-#include "sim/pty_board.h"
 
 using namespace sensor;
 
@@ -196,39 +190,4 @@ TEST(CaptureFile, AFileSizeLimitKeepsExactlyWhatItSays) {
     EXPECT_EQ(said.messages[0], "Recording to " + path + " stopped: file too large; 1000 bytes were kept.");
     EXPECT_EQ(capture.size(), 1000);
     EXPECT_EQ(contents(path), pattern(1000));
-}
-
-TEST(CaptureFile, ARecordedBoardDecodesToTheFramesThePanelDecodedWhileRecording) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("board.bin");
-    PtyBoard board(PtyBoardOptions{.bytes_per_second = 19200.0});
-    QString error;
-    ASSERT_TRUE(board.start(&error)) << error.toStdString();
-    SerialLink link(board.device_path());
-    CaptureFile capture;
-    ASSERT_TRUE(capture.start(path));
-
-    // As sensor-decode prints them: Text1(0) to Text1(15) of each frame, "." as the separator.
-    PanelLogic panel('.');
-    panel.Load();
-    std::string decoded;
-    QObject::connect(&link, &SerialLink::received, [&](const QByteArray& chunk) {
-        capture.append(chunk);
-        panel.receive(std::span(reinterpret_cast<const std::uint8_t*>(chunk.constData()), static_cast<std::size_t>(chunk.size())),
-                      [&](const ByteOutcome&) {
-                          for (std::size_t i = 0; i < panel.cells().Text1.size(); ++i)
-                              decoded += (i ? "," : "") + panel.cells().Text1[i];
-                          decoded += '\n';
-                      });
-    });
-    link.open();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return panel.frames_decoded() >= 300; }, kDeadlineMs));
-    link.close();
-    ASSERT_TRUE(capture.stop());
-
-    QProcess decode;
-    decode.start(SENSOR_DECODE_PATH, {path});
-    ASSERT_TRUE(decode.waitForFinished(kDeadlineMs));
-    EXPECT_EQ(decode.exitCode(), 0) << decode.readAllStandardError().toStdString();
-    EXPECT_EQ(decode.readAllStandardOutput().toStdString(), decoded);
 }
