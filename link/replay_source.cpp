@@ -156,7 +156,7 @@ void ReplaySource::play() {
     const QByteArray chunk = file_.read(due - position_);
     if (chunk.size() < due - position_) {
         // The file was cut or failed under the replay: what could be read is the end of it.
-        const qint64 end = position_ + std::max<qint64>(chunk.size(), 0);
+        const qint64 end = position_ + chunk.size();
         emit message(file_.error() != QFileDevice::NoError
                          ? QStringLiteral("Cannot read %1 past byte %2: %3; the replay ends there.")
                                .arg(path_)
