@@ -252,6 +252,23 @@ TEST(Replay, ACaptureCutAnywhereInItsLastFrameEndsCleanly) {
     }
 }
 
+TEST(Replay, AFileCutShortUnderTheReplayEndsWhereItNowEndsAndSaysSo) {
+    QTemporaryDir dir;
+    const QByteArray capture = pattern(20'000);
+    const QString path = write_capture(dir, "shrinking.bin", capture);
+    ReplaySource replay(path);
+    Played played(replay);
+    replay.set_speed(ReplaySource::kFastest);
+    replay.pause();
+    replay.open();
+    ASSERT_TRUE(QFile::resize(path, 5000));
+    replay.resume();
+    ASSERT_TRUE(play_to_end(replay));
+    EXPECT_EQ(played.bytes, capture.left(5000));
+    EXPECT_EQ(played.messages, QStringList{path + " became shorter while it was replayed; the replay ends at byte 5000."});
+    EXPECT_EQ(replay.size(), 5000);
+}
+
 TEST(Replay, AFileThatCannotBeReadIsOneSentenceAndStaysClosed) {
     QTemporaryDir dir;
     struct Case {
