@@ -41,6 +41,18 @@ namespace sensor::bench {
 
 using testing::cpu_seconds;
 
+namespace {
+
+// A session's options with a log of its own and nothing echoed to standard error.
+PanelOptions quiet_options(const QString& log_path) {
+    PanelOptions options;
+    options.log_path = log_path;
+    options.echo_to_stderr = false;
+    return options;
+}
+
+}  // namespace
+
 long status_kib(const char* key) {
     std::ifstream in("/proc/self/status");
     std::string line;
@@ -133,9 +145,9 @@ void on_quit(QObject* context, std::function<void()> done) {
 // "hidden" leaves the window unshown: everything but the painting, to tell the two apart.
 int child_panel(const QString& port, const QString& log, const QString& variant) {
     const bool timed = variant == "timed";
-    PanelSession session({log, false}, std::make_unique<SerialLink>(port));
+    PanelSession session(quiet_options(log), std::make_unique<SerialLink>(port));
     session.start();
-    if (variant != "hidden") session.form().show();
+    if (variant != "hidden") session.window().show();
     QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
 
     // A 10 ms timer's lateness shows whether the event loop keeps up; widget refreshes are
@@ -198,9 +210,9 @@ int child_latency(int seconds) {
     QString name;
     if (!testing::open_raw_pty(&master, &slave, &name)) return 1;
     QTemporaryDir dir;
-    PanelSession session({dir.filePath("l.csv"), false}, std::make_unique<SerialLink>(name));
+    PanelSession session(quiet_options(dir.filePath("l.csv")), std::make_unique<SerialLink>(name));
     session.start();
-    session.form().show();
+    session.window().show();
 
     std::vector<double> core_ms, widget_ms;
     QElapsedTimer since_zero;
@@ -245,13 +257,13 @@ int child_startup(bool demo) {
         connection = std::make_unique<SimulatedConnection>();
     else
         connection = std::make_unique<SerialLink>(QStringLiteral("/nonexistent/port"));
-    PanelSession session({dir.filePath("s.csv"), false}, std::move(connection));
+    PanelSession session(quiet_options(dir.filePath("s.csv")), std::move(connection));
     session.start();
-    session.form().show();
+    session.window().show();
     QTimer poll;
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!session.form().isVisible()) return;
+        if (!session.window().isVisible()) return;
         if (!demo || !session.form().Text1(0)->text().isEmpty()) {
             std::printf("ready\n");
             std::fflush(stdout);

@@ -1,9 +1,11 @@
 #include "eval/log_file.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -15,8 +17,13 @@ std::string append_line(const QString& path, const std::string& line) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) return QStringLiteral("cannot create the folder %1").arg(folder).toStdString();
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return reason_text(file.errorString()).toStdString();
+    // A device (/dev/full, a printer) has no end to append at; opening it for appending would
+    // ask Qt to seek on it.
+    const QFileInfo info(path);
+    const QIODevice::OpenMode mode = info.exists() && !info.isFile() && !info.isDir()
+                                         ? QIODevice::WriteOnly | QIODevice::ExistingOnly | QIODevice::Unbuffered
+                                         : QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+    if (!file.open(mode)) return reason_text(file.errorString()).toStdString();
     // A device such as /dev/full has no length to go back to.
     const bool sequential = file.isSequential();
     const qint64 old_size = sequential ? 0 : file.size();
@@ -49,6 +56,40 @@ QString LogFile::default_path() {
 #else
     return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("sensors.csv"));
 #endif
+}
+
+void LogFile::set_path(const QString& path) {
+    path_ = path;
+    lines_.set_path(path.toStdString());
+    flush();
+}
+
+QString LogFile::save_waiting_to(const QString& path) {
+    std::string all;
+    for (const std::string& line : lines_.lines()) all += line;
+    const std::string reason = append_line(path, all);
+    if (!reason.empty()) return QString::fromStdString(reason);
+    lines_.discard();
+    emit changed();
+    return {};
+}
+
+QString LogFile::rescue_waiting() {
+    const std::size_t count = lines_.waiting();
+    if (count == 0) return {};
+    const QString why = QString::fromStdString(lines_.failure());
+    const QString name = QStringLiteral("%1-unsaved-%2.csv")
+                             .arg(QFileInfo(path_).completeBaseName(), QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QStringList tried;
+    for (const QString& folder : {QFileInfo(path_).absolutePath(), QDir::homePath()}) {
+        const QString target = QDir(folder).filePath(name);
+        if (save_waiting_to(target).isEmpty())
+            return QStringLiteral("%1 could not be written to %2 (%3); they were saved to %4.")
+                .arg(QString::fromStdString(lines_text(count)), path_, why, target);
+        tried << target;
+    }
+    return QStringLiteral("%1 could not be written to %2 (%3), nor to %4; they are lost.")
+        .arg(QString::fromStdString(lines_text(count)), path_, why, tried.join(QStringLiteral(" or ")));
 }
 
 void LogFile::append(const std::string& line) {

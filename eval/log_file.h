@@ -29,6 +29,16 @@ public:
     void append(const std::string& line);  // the line with its line end
     bool flush();                          // writes what waits; true when nothing waits
 
+    // Another file from now on; lines still waiting go there first.
+    void set_path(const QString& path);
+    // Writes the waiting lines to another file and forgets them; "" on success, else why not.
+    QString save_waiting_to(const QString& path);
+    void discard_waiting() { lines_.discard(); emit changed(); }
+    // For an exit that cannot ask (a signal): the waiting lines go to a new file beside the log,
+    // or in the home folder when that fails. Returns the sentence saying where, or why nowhere.
+    QString rescue_waiting();
+    QString failure() const { return QString::fromStdString(lines_.failure()); }
+
     QString path() const { return path_; }
     std::size_t waiting() const { return lines_.waiting(); }
     std::uint64_t written() const { return lines_.written(); }

@@ -15,8 +15,8 @@ void WaitingLines::add(std::string line) {
         return;
     }
     if (dropped_++ == 0)
-        sentences_.push_back("Cannot write " + path_ + ": " + failure_ + "; " + lines_text(waiting_.size()) +
-                             " waiting, so new lines are being dropped and counted.");
+        sentences_.push_back("Cannot write " + path_ + ": " + failure_ + "; the most lines kept (" + std::to_string(capacity_) +
+                             ") are waiting, so newer lines are dropped and counted.");
 }
 
 bool WaitingLines::write_out(std::int64_t now_ms, const Writer& write) {
@@ -26,8 +26,10 @@ bool WaitingLines::write_out(std::int64_t now_ms, const Writer& write) {
             next_retry_ms_ = now_ms + retry_interval_ms_;
             if (reason != failure_) {
                 failure_ = std::move(reason);
-                sentences_.push_back("Cannot write " + path_ + ": " + failure_ + "; " + lines_text(waiting_.size()) +
-                                     " waiting.");
+                // No count here: the status bar keeps the count, and a count in a sentence would
+                // soon contradict it.
+                sentences_.push_back("Cannot write " + path_ + ": " + failure_ + ". Lines wait and are retried every " +
+                                     std::to_string(retry_interval_ms_ / 1000) + " s.");
             }
             return false;
         }

@@ -206,10 +206,8 @@ void SerialLink::lose(LossCause cause, const QString& detail) {
 }
 
 bool SerialLink::send(const ControlMessage& m) {
-    if (state() != State::Open || !serial_) {
-        emit message(QStringLiteral("Nothing was sent: the board is not connected (serial port %1 is not open).").arg(port_));
-        return false;
-    }
+    // While the port is not open the panel says what becomes of the click.
+    if (state() != State::Open || !serial_) return false;
     const char bytes[2] = {static_cast<char>(m[0]), static_cast<char>(m[1])};
     // Written and flushed now, so a port that has just gone away fails at the click, not later.
     if (serial_->write(bytes, 2) != 2 || !serial_->flush()) {

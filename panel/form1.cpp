@@ -1,8 +1,8 @@
 #include "panel/form1.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -86,7 +86,10 @@ protected:
 void show_text(QLineEdit* cell, const std::string& text, std::string& copied) {
     if (text == copied) return;
     copied = text;
-    cell->setText(QString::fromStdString(text));
+    const QString shown = QString::fromStdString(text);
+    cell->setText(shown);
+    // A long value does not fit its cell; its whole text is a hover away.
+    cell->setToolTip(shown);
     // A text longer than its cell shows from its start, as a text box does when its text is set.
     cell->setCursorPosition(0);
 }
@@ -102,8 +105,8 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setFont(panel_font(Face::TimesNewRoman, 12));
-    resize(pixels({0, 0, kPanelWidthTwips, kPanelHeightTwips}).width(),
-           pixels({0, 0, kPanelWidthTwips, kPanelHeightTwips}).height() + kStatusHeight);
+    // The panel's client area, exactly; the window around it never squeezes it.
+    setFixedSize(pixels({0, 0, kPanelWidthTwips, kPanelHeightTwips}).size());
 
     std::vector<std::pair<int, QWidget*>> tab_order;
 
@@ -126,6 +129,7 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
         auto* button = new QPushButton(caption, this);
         if (font) button->setFont(*font);
         button->setAutoDefault(false);
+        button->installEventFilter(this);  // Enter clicks a focused button, as Space does
         place(button, name, at, tab);
         return button;
     };
@@ -207,14 +211,6 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     for (std::size_t i = 0; i + 1 < tab_order.size(); ++i)
         QWidget::setTabOrder(tab_order[i].second, tab_order[i + 1].second);
 
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("status_line"));
-    status_->setFont(QFont());
-    status_->setWordWrap(true);
-    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    status_->setGeometry(4, height() - kStatusHeight, width() - 8, kStatusHeight);
-
     connect(Command1(), &QPushButton::clicked, this, [this] { after_command(logic_.Command1_Click()); });
     connect(Command2(), &QPushButton::clicked, this, [this] { after_command(logic_.Command2_Click()); });
     connect(Command3(), &QPushButton::clicked, this, [this] { after_command(logic_.Command3_Click()); });
@@ -240,7 +236,31 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     for (auto& t : copied_.Text2) t.clear();
     copied_.Text3.clear();
     refresh();
-    update_status_line();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->animateClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::set_stale(bool stale) {
+    if (stale == stale_) return;
+    stale_ = stale;
+    for (QLineEdit* cell : text1_) {
+        QPalette p = cell->palette();
+        p.setColor(QPalette::Active, QPalette::Text,
+                   stale ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::Active, QPalette::Text));
+        p.setColor(QPalette::Inactive, QPalette::Text,
+                   stale ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::Inactive, QPalette::Text));
+        cell->setPalette(p);
+    }
 }
 
 QLineEdit* Form1::Text1(int index) const {
@@ -281,40 +301,14 @@ void Form1::refresh() {
     if (!logic_.Timer1Enabled()) timer1_.stop();
 }
 
-// A command that was not sent changed nothing; the link has already said why in the status line.
-void Form1::after_command(CommandOutcome) { refresh(); }
+void Form1::after_command(CommandOutcome outcome) {
+    refresh();
+    emit command_taken(outcome);
+}
 
 void Form1::Timer1_Timer() {
     logic_.Timer1_Timer();
     refresh();
-}
-
-void Form1::show_status(const PanelStatus& status) {
-    status_fields_ = status;
-    update_status_line();
-}
-
-void Form1::show_message(const QString& sentence) {
-    last_message_ = sentence;
-    update_status_line();
-}
-
-void Form1::update_status_line() {
-    const PanelStatus& s = status_fields_;
-    QString text = QStringLiteral("Port %1: %2  \u00b7  %3 frames, %4 frames/s  \u00b7  Log %5: %6")
-                       .arg(s.port.isEmpty() ? QStringLiteral("none") : s.port,
-                            s.port_state.isEmpty() ? QStringLiteral("closed") : s.port_state)
-                       .arg(s.frames)
-                       .arg(s.frames_per_second, 0, 'f', 0)
-                       .arg(s.log_path.isEmpty() ? QStringLiteral("none") : s.log_path,
-                            s.log_state.isEmpty() ? QStringLiteral("nothing written") : s.log_state);
-    if (!last_message_.isEmpty()) text += QStringLiteral("  \u00b7  ") + last_message_;
-    if (status_->text() != text) status_->setText(text);
-}
-
-void Form1::closeEvent(QCloseEvent* event) {
-    emit unloading();
-    event->accept();
 }
 
 }  // namespace sensor

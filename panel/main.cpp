@@ -1,11 +1,15 @@
 // sensor-panel: the operator panel for the sensor board on a serial line.
-// Exit status 0 after the window closes or on SIGINT/SIGTERM, 1 when there is no display, 2 on a
-// usage error.
+// Exit status 0 after the window closes or on SIGINT/SIGTERM, 1 when no display can be reached,
+// 2 on a usage error.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -19,14 +23,22 @@ namespace {
 
 struct CommandLine {
     sensor::PanelOptions panel;
-    QString port;
+    QString port;      // empty: the one last chosen, or port 1
+    bool port_given = false;
+    bool log_given = false;
     bool demo = false;
 };
 
-constexpr const char* kUsage = "Usage: sensor-panel [--port NAME] [--log PATH] [--demo] [--help] [--version]";
+constexpr const char* kUsage = "Usage: sensor-panel [--port NAME | --demo] [--log PATH] [--help] [--version]";
 
 void usage_error(const QString& sentence) {
     std::fprintf(stderr, "sensor-panel: %s\n%s\n", qUtf8Printable(sentence), kUsage);
+}
+
+// The demo's made-up readings go to a file of their own, beside the real log.
+QString demo_log_path() {
+    const QFileInfo real(sensor::LogFile::default_path());
+    return QDir(real.absolutePath()).filePath(real.completeBaseName() + QStringLiteral("-demo.csv"));
 }
 
 // Reads the command line before any window exists, so --help and usage errors work without a
@@ -37,20 +49,25 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     QCoreApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("The operator panel for the sensor board on a serial line (19200 baud, 8N1).\n"
-                       "While a run is on (after START) every 50th frame is appended to the log as one CSV line.\n"
-                       "A port that cannot be opened or is lost is retried every 2 s; the status line says why.\n"
-                       "Exit status: 0 when the window closes or on SIGINT/SIGTERM, 1 when there is no display,\n"
-                       "2 on a usage error."));
+    parser.setApplicationDescription(QStringLiteral(
+        "The operator panel for the sensor board on a serial line (19200 baud, 8N1).\n"
+        "The port is chosen in the Port menu and remembered; --port overrides it for one run.\n"
+        "While a run is on (after START) every 50th frame is appended to the log as one CSV line;\n"
+        "the Log menu shows the file, chooses another and turns logging off and on.\n"
+        "A port that cannot be opened or is lost is retried every 2 s; the status bar says why.\n"
+        "Exit status: 0 when the window closes or on SIGINT/SIGTERM, 1 when no display can be\n"
+        "reached, 2 on a usage error."));
     const QCommandLineOption port_option(
         QStringLiteral("port"),
-        QStringLiteral("Serial port of the board, a device path or a name (default: %1).")
+        QStringLiteral("Serial port of the board for this run, a device path or a name (default: the one last "
+                       "chosen in the Port menu, else %1).")
             .arg(sensor::SerialLink::default_port()),
         QStringLiteral("NAME"));
     const QCommandLineOption log_option(
         QStringLiteral("log"),
-        QStringLiteral("File the run's lines are appended to (default: %1).").arg(sensor::LogFile::default_path()),
+        QStringLiteral("File the run's lines are appended to (default: the one last chosen in the Log menu, else %1; "
+                       "with --demo, %2).")
+            .arg(sensor::LogFile::default_path(), demo_log_path()),
         QStringLiteral("PATH"));
     const QCommandLineOption demo_option(
         QStringLiteral("demo"), QStringLiteral("Run against a simulated board inside the panel instead of a port."));
@@ -60,11 +77,12 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();
 
-    if (!parser.parse(QCoreApplication::arguments())) {
-        usage_error(parser.errorText());
+    const auto fail = [exit_status](const QString& sentence) {
+        usage_error(sentence);
         *exit_status = 2;
         return std::nullopt;
-    }
+    };
+    if (!parser.parse(QCoreApplication::arguments())) return fail(parser.errorText());
     if (parser.isSet(help_option) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
         *exit_status = 0;
@@ -75,25 +93,25 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         *exit_status = 0;
         return std::nullopt;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        usage_error(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().front()));
-        *exit_status = 2;
-        return std::nullopt;
-    }
-    if (parser.isSet(demo_option) && parser.isSet(port_option)) {
-        usage_error(QStringLiteral("--port cannot be given with --demo: the demo brings its own board."));
-        *exit_status = 2;
-        return std::nullopt;
-    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().front()));
+    if (parser.isSet(demo_option) && parser.isSet(port_option))
+        return fail(QStringLiteral("--port cannot be given with --demo: the demo brings its own board."));
+    if (parser.isSet(port_option) && parser.value(port_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--port needs a port name, such as /dev/ttyUSB0 or COM3."));
+    if (parser.isSet(log_option) && parser.value(log_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--log needs a file name, such as runs.csv."));
 
     CommandLine options;
     options.port = parser.value(port_option);
+    options.port_given = parser.isSet(port_option);
     options.panel.log_path = parser.value(log_option);
+    options.log_given = parser.isSet(log_option);
     options.demo = parser.isSet(demo_option);
     return options;
 }
 
-bool display_available() {
+bool display_named() {
 #ifdef Q_OS_LINUX
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -102,31 +120,59 @@ bool display_available() {
 #endif
 }
 
+// While the window system is being reached, Qt's own complaints are held back: a display that
+// cannot be reached is said in one sentence and ends the program with status 1, not an abort.
+QString startup_complaint;
+
+void startup_messages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (startup_complaint.isEmpty()) startup_complaint = text.section(QLatin1Char('\n'), 0, 0);
+    if (type != QtFatalMsg) return;
+    const QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+    std::fprintf(stderr,
+                 "sensor-panel: Cannot open the window: the display %s cannot be reached (%s). Start it from a desktop "
+                 "session, or under xvfb-run for a virtual display.\n",
+                 qUtf8Printable(display.isEmpty() ? QStringLiteral("(none named)") : display), qUtf8Printable(startup_complaint));
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int exit_status = 0;
-    const std::optional<CommandLine> options = parse_command_line(argc, argv, &exit_status);
+    std::optional<CommandLine> options = parse_command_line(argc, argv, &exit_status);
     if (!options) return exit_status;
 
-    if (!display_available()) {
+    if (!display_named()) {
         std::fprintf(stderr, "sensor-panel: No display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set. "
                              "Start it from a desktop session, or under xvfb-run for a virtual display.\n");
         return 1;
     }
+    qInstallMessageHandler(startup_messages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(nullptr);
     sensor::quit_on_signals(&app);
     QApplication::setApplicationName(QStringLiteral("sensor-panel"));
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("sensor-panel"));
 
+    QSettings settings;
+    sensor::PanelOptions& panel = options->panel;
+    panel.settings = &settings;
     std::unique_ptr<sensor::BoardConnection> connection;
-    if (options->demo)
+    if (options->demo) {
         connection = std::make_unique<sensor::SimulatedConnection>();
-    else
-        connection = std::make_unique<sensor::SerialLink>(options->port);
-    sensor::PanelSession session(options->panel, std::move(connection));
+        panel.marker = QStringLiteral("demo: simulated board");
+        panel.ports_choosable = false;
+        if (!options->log_given) panel.log_path = demo_log_path();
+    } else {
+        QString port = options->port;
+        if (!options->port_given) port = settings.value(QStringLiteral("port/last")).toString();
+        connection = std::make_unique<sensor::SerialLink>(port);
+        if (!options->log_given) panel.log_path = settings.value(QStringLiteral("log/path")).toString();
+    }
+    sensor::PanelSession session(panel, std::move(connection));
     session.start();
-    session.form().show();
+    session.window().show();
     const int status = QApplication::exec();
     session.shutdown();
     return status;

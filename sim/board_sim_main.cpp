@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "link/reason_text.h"
 #include "panel/quit_signals.h"
 #include "sim/board_model.h"
 #include "sim/pty_board.h"
@@ -15,8 +16,13 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kRunError = 1;
 
-int usage_error(const QCommandLineParser& parser, const QString& sentence) {
-    std::fprintf(stderr, "%s\n\n%s", qPrintable(sentence), qPrintable(parser.helpText()));
+constexpr const char* kUsage =
+    "Usage: sensor-board-sim [--rate BYTES_PER_S | --flood] [--link PATH] [--seed N] [--capture FILE [--frames N]]";
+
+// One sentence and one line of usage; --help has the rest.
+int usage_error(const QCommandLineParser&, QString sentence) {
+    if (!sentence.endsWith('.')) sentence += '.';
+    std::fprintf(stderr, "sensor-board-sim: %s\n%s\n", qUtf8Printable(sentence), kUsage);
     return kUsageError;
 }
 
@@ -30,7 +36,8 @@ int capture(const QString& path, unsigned long long frames, std::uint32_t seed) 
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        std::fprintf(stderr, "Cannot write the capture %s: %s.\n", qPrintable(path), qPrintable(file.errorString()));
+        std::fprintf(stderr, "sensor-board-sim: Cannot write the capture %s: %s.\n", qUtf8Printable(path),
+                     qUtf8Printable(sensor::reason_text(file.errorString())));
         return kRunError;
     }
     return 0;
@@ -107,11 +114,11 @@ int main(int argc, char** argv) {
     sensor::PtyBoard board(options);
     QString error;
     if (!board.start(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "sensor-board-sim: %s\n", qUtf8Printable(error));
         return kRunError;
     }
     if (parser.isSet(link_option) && !board.make_link(parser.value(link_option), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "sensor-board-sim: %s\n", qUtf8Printable(error));
         return kRunError;
     }
     std::printf("%s\n", qPrintable(board.device_path()));

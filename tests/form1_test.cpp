@@ -20,6 +20,7 @@
 #include "eval/log_file.h"
 #include "link/serial_link.h"
 #include "panel/form1.h"
+#include "panel/main_window.h"
 #include "panel/panel_session.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait.h"
@@ -31,6 +32,14 @@ using sensor::testing::PtyPair;
 using sensor::testing::wait_until;
 
 namespace {
+
+// A session's options with a log of its own and nothing echoed to standard error.
+PanelOptions quiet_options(const QString& log_path) {
+    PanelOptions options;
+    options.log_path = log_path;
+    options.echo_to_stderr = false;
+    return options;
+}
 
 QRect px(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
 
@@ -113,9 +122,8 @@ TEST(Form1Layout, EveryControlAtItsDesignPlaceWithItsTextAndFont) {
     PanelLogic logic;
     Form1 form(logic);
     EXPECT_EQ(form.windowTitle(), "Form1");
-    EXPECT_EQ(form.width(), 813);
-    EXPECT_GE(form.height(), 449);
-    EXPECT_GE(form.status_line()->geometry().top(), 449) << "the status line lies below the panel area";
+    EXPECT_EQ(form.width(), 813) << "12195 twips";
+    EXPECT_EQ(form.height(), 449) << "6735 twips, the panel's client area and nothing else";
     EXPECT_EQ(form.font().family(), kTnr);
     EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 12);
 
@@ -184,16 +192,20 @@ TEST(Form1Layout, TabOrderFollowsTheDesign) {
     EXPECT_EQ(chain, expected);
 }
 
-TEST(Form1Layout, AResizeMovesNothing) {
+TEST(Form1Layout, AResizeMovesNothingAndTheWindowNeverHidesThePanel) {
     PanelLogic logic;
-    Form1 form(logic);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    const auto before = geometries(form);
+    MainWindow window(logic);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto before = geometries(window.form());
     for (const QSize size : {QSize(300, 200), QSize(1600, 1000)}) {
-        form.resize(size);
+        window.resize(size);
         QCoreApplication::processEvents();
-        EXPECT_EQ(geometries(form), before) << size.width() << "x" << size.height();
+        EXPECT_EQ(geometries(window.form()), before) << size.width() << "x" << size.height();
+        EXPECT_EQ(window.form().size(), QSize(813, 449));
+        const QRect status = window.status().geometry();
+        EXPECT_GE(window.height(), window.form().geometry().bottom() + status.height()) << "the status bar stays in view";
+        EXPECT_GE(window.width(), 813);
     }
 }
 
@@ -214,8 +226,8 @@ struct Form1Panel : ::testing::Test {
         session = std::make_unique<PanelSession>(options, std::make_unique<SerialLink>(pair.path()));
         session->start();
         ASSERT_TRUE(wait_until([&] { return session->connection()->state() == BoardConnection::State::Open; }));
-        form().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+        session->window().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&session->window()));
     }
 
     Form1& form() { return session->form(); }
@@ -319,17 +331,18 @@ TEST_F(Form1Panel, OptionBoxesToggleTheirBitOnEveryClick) {
     EXPECT_EQ(sent(8), bytes({27, 0, 19, 0, 23, 0, 19, 0}));
 }
 
-TEST_F(Form1Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
+TEST_F(Form1Panel, AClickWhileTheBoardIsAwayChangesThePanelAndSaysSo) {
     session->connection()->close();
     click(form().Command4());
     click(form().Check1());
     click(form().Command1());
-    EXPECT_EQ(form().Text2(0)->text(), "ON");
-    EXPECT_FALSE(form().Check1()->isChecked()) << "the box stays as it was";
-    EXPECT_EQ(form().Command1()->text(), "START");
-    EXPECT_FALSE(form().Timer1()->isActive());
-    EXPECT_TRUE(form().status_line()->text().contains("Nothing was sent: the board is not connected (serial port"))
-        << form().status_line()->text().toStdString();
+    EXPECT_EQ(form().Text2(0)->text(), "OFF");
+    EXPECT_TRUE(form().Check1()->isChecked());
+    EXPECT_EQ(form().Command1()->text(), "STOP");
+    EXPECT_TRUE(form().Timer1()->isActive());
+    EXPECT_EQ(session->window().status().message(),
+              "The board is not connected: the panel follows the click, and the board will be told when it is back.");
+    EXPECT_EQ(session->window().status().history().size(), 2) << "said once, not per click";
     EXPECT_TRUE(pair.read_available().isEmpty());
 }
 
@@ -354,8 +367,8 @@ TEST_F(Form1Panel, FramesReachTheCellsAtTheDisplayRateNotPerFrame) {
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(form().Text1(i)->text().toStdString(), session->logic().cells().Text1[static_cast<std::size_t>(i)]) << i;
     EXPECT_LT(changes.count(), kFrames / 2) << "the widgets follow the display, not every frame";
-    EXPECT_TRUE(wait_until([&] { return form().status_line()->text().contains(QStringLiteral("%1 frames").arg(kFrames)); }))
-        << form().status_line()->text().toStdString();
+    EXPECT_TRUE(wait_until([&] { return session->window().status().fields_text().contains(QStringLiteral("%1 frames").arg(kFrames)); }))
+        << session->window().status().fields_text().toStdString();
 }
 
 // The command line of the real binary.
@@ -412,10 +425,10 @@ TEST(Form1Demo, TheSimulatedBoardFillsTheCells) {
     options.echo_to_stderr = false;
     PanelSession session(options, std::make_unique<SimulatedConnection>());
     session.start();
-    session.form().show();
+    session.window().show();
     EXPECT_TRUE(wait_until([&] { return !session.form().Text1(0)->text().isEmpty(); }, 5000));
     EXPECT_EQ(session.connection()->state(), BoardConnection::State::Open);
-    session.form().close();  // the window's close shuts the session down: the board is closed
+    session.window().close();  // the window's close shuts the session down: the board is closed
     EXPECT_EQ(session.connection()->state(), BoardConnection::State::Closed);
 }
 
@@ -458,10 +471,10 @@ TEST(Form1Locale, ACommaLocaleShowsCommasAndLogsPoints) {
     QTemporaryDir dir;
     const QString log = dir.filePath("sensors.csv");
     {
-        PanelSession session({log, false}, std::make_unique<SerialLink>(pair.path()));
+        PanelSession session(quiet_options(log), std::make_unique<SerialLink>(pair.path()));
         session.start();
         ASSERT_TRUE(wait_until([&] { return session.connection()->state() == BoardConnection::State::Open; }));
-        session.form().show();
+        session.window().show();
         QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
         ASSERT_EQ(session.form().Command1()->text(), "STOP");
         // Module 1 at time of flight 300 (0.0508 m) and reading 700 (12.4408284023669 cm).

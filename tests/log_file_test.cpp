@@ -97,7 +97,7 @@ TEST(LogFile, AFullDiskLosesNothing) {
     EXPECT_EQ(log.waiting(), 12u);
     EXPECT_EQ(log.written(), 0u);
     ASSERT_EQ(said.size(), 1);
-    EXPECT_EQ(said[0], "Cannot write /dev/full: no space left on device; 1 line waiting.");
+    EXPECT_EQ(said[0], "Cannot write /dev/full: no space left on device. Lines wait and are retried every 2 s.");
     EXPECT_FALSE(log.flush());
     EXPECT_EQ(said.size(), 1) << "a retry of the same cause says nothing new";
 }

@@ -130,7 +130,7 @@ TEST(WaitingLines, LinesWaitInOrderAndEachCauseIsSaidOnce) {
     EXPECT_FALSE(w.write_out(100, disk.writer()));
     w.add("3\r\n");
     EXPECT_FALSE(w.write_out(200, disk.writer()));
-    EXPECT_EQ(w.take_sentences(), (std::vector<std::string>{"Cannot write /logs/sensors.csv: no space left on device; 1 line waiting."}))
+    EXPECT_EQ(w.take_sentences(), (std::vector<std::string>{"Cannot write /logs/sensors.csv: no space left on device. Lines wait and are retried every 2 s."}))
         << "the same cause twice is said once";
     EXPECT_EQ(w.next_retry_ms(), 2200);
     EXPECT_FALSE(w.retry_due(2199));
@@ -139,7 +139,7 @@ TEST(WaitingLines, LinesWaitInOrderAndEachCauseIsSaidOnce) {
 
     disk.refusing = "permission denied";
     EXPECT_FALSE(w.write_out(2200, disk.writer()));
-    EXPECT_EQ(w.take_sentences(), (std::vector<std::string>{"Cannot write /logs/sensors.csv: permission denied; 2 lines waiting."}));
+    EXPECT_EQ(w.take_sentences(), (std::vector<std::string>{"Cannot write /logs/sensors.csv: permission denied. Lines wait and are retried every 2 s."}));
 
     disk.refusing.clear();
     w.add("4\r\n");
@@ -162,7 +162,7 @@ TEST(WaitingLines, PastTheCapLinesAreDroppedCountedAndReportedRightly) {
     EXPECT_EQ(w.dropped(), 2u);
     const auto sentences = w.take_sentences();
     ASSERT_EQ(sentences.size(), 2u);
-    EXPECT_EQ(sentences[1], "Cannot write /dev/full: no space left on device; 3 lines waiting, so new lines are being dropped and counted.");
+    EXPECT_EQ(sentences[1], "Cannot write /dev/full: no space left on device; the most lines kept (3) are waiting, so newer lines are dropped and counted.");
     EXPECT_EQ(w.state_text(), "cannot write: no space left on device; 3 lines waiting; 2 dropped");
 
     EXPECT_EQ(w.exit_report(), "3 lines were not written to /dev/full (no space left on device); 2 more had been dropped while they waited.");
