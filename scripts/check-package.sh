@@ -28,10 +28,16 @@ grep -v '^running with root privileges' "$work/lintian.txt" || true
 # Validates the desktop entry and the metainfo as they lie under the root given.
 validate() {
   local root=$1
-  desktop-file-validate "$root/usr/share/applications/$app_id.desktop" ||
-    fail "desktop-file-validate rejects $app_id.desktop (see above); fix packaging/sensor-panel.desktop.in."
+  desktop-file-validate "$root/usr/share/applications/sensor-panel.desktop" ||
+    fail "desktop-file-validate rejects sensor-panel.desktop (see above); fix packaging/sensor-panel.desktop."
   appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
     fail "appstreamcli rejects $app_id.metainfo.xml (see above); fix packaging/sensor-panel.metainfo.xml.in."
+  local changelog_version release_version
+  changelog_version=$(zcat "$root/usr/share/doc/sensor-panel/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+  release_version=$(grep -o '<release version="[^"]*"' "$root/usr/share/metainfo/$app_id.metainfo.xml" |
+    head -n 1 | cut -d '"' -f 2)
+  [[ $changelog_version == "$version" && $release_version == "$version" ]] ||
+    fail "the package is $version but its changelog says $changelog_version and its metainfo $release_version."
 }
 
 if dpkg-query -W -f='${Status}' sensor-panel 2>/dev/null | grep -q ' installed$'; then
