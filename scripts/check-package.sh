@@ -58,11 +58,15 @@ else
 fi
 apt_get=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=600)
 
-packages_before=$(dpkg-query -W -f='${binary:Package}\n' | sort)
-# Whatever happens below, the machine gets its package list back.
+installed_packages() {
+  dpkg-query -W -f='${db:Status-Abbrev}${binary:Package}\n' | sed -n 's/^ii *//p' | sort
+}
+packages_before=$(installed_packages)
+pulled_in=()
+# Whatever happens below, the package and what it pulled in are removed again.
 cleanup() {
   if dpkg-query -W -f='${Status}' sensor-panel 2>/dev/null | grep -q 'installed'; then
-    "${apt_get[@]}" purge sensor-panel >/dev/null 2>&1 || true
+    "${apt_get[@]}" purge sensor-panel "${pulled_in[@]}" >/dev/null 2>&1 || true
   fi
   rm -rf "$work"
 }
@@ -76,7 +80,7 @@ if ! dpkg-query -W -f='${Status}' sensor-panel 2>/dev/null | grep -q ' installed
   fail "apt-get did not install $deb (its output is above)."
 fi
 installed_files=$(dpkg-query -L sensor-panel)
-pulled_in=$(comm -13 <(echo "$packages_before") <(dpkg-query -W -f='${binary:Package}\n' | sort) |
+mapfile -t pulled_in < <(comm -13 <(echo "$packages_before") <(installed_packages) |
   grep -vx 'sensor-panel\(:.*\)\?' || true)
 
 echo "== the installed files and programs"
@@ -99,13 +103,9 @@ echo "sensor-panel --version, sensor-board-sim --capture (200 frames) and sensor
 cd - >/dev/null
 
 echo "== apt-get purge sensor-panel"
-"${apt_get[@]}" purge sensor-panel >/dev/null
-if [[ -n $pulled_in ]]; then
-  echo "Removing what the install pulled in: $pulled_in"
-  # shellcheck disable=SC2086
-  "${apt_get[@]}" purge $pulled_in >/dev/null
-fi
-if dpkg-query -W -f='${Status}' sensor-panel 2>/dev/null | grep -q 'installed'; then
+"${apt_get[@]}" purge sensor-panel "${pulled_in[@]}" >/dev/null
+((${#pulled_in[@]} == 0)) || echo "Also removed what the install pulled in: ${pulled_in[*]}"
+if dpkg-query -W -f='${Status}' sensor-panel 2>/dev/null | grep -qv 'not-installed'; then
   fail "sensor-panel is still known to dpkg after the purge ($(dpkg-query -W -f='${Status}' sensor-panel))."
 fi
 left=()
@@ -118,7 +118,6 @@ while IFS= read -r path; do
   fi
 done <<<"$installed_files"
 ((${#left[@]} == 0)) || fail "the purge left these behind: ${left[*]}"
-[[ $(dpkg-query -W -f='${binary:Package}\n' | sort) == "$packages_before" ]] ||
-  fail "the machine's package list differs after the purge: $(comm -3 <(echo "$packages_before") \
-<(dpkg-query -W -f='${binary:Package}\n' | sort) | tr -s '\t\n' '  ')"
+still_there=$(comm -12 <(printf '%s\n' "${pulled_in[@]}" | sort) <(installed_packages))
+[[ -z $still_there ]] || fail "these packages the install pulled in are still installed: $still_there"
 echo "The package installed, ran and was removed without leaving a file behind."
