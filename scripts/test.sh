@@ -26,4 +26,5 @@ if command -v clang++ >/dev/null; then
 else
   echo "== clang++ not found: fuzzing skipped"
 fi
+scripts/check-package.sh
 echo "All tests passed."
