@@ -12,7 +12,7 @@ std::variant<DecodeRequest, UsageError> read_decode_command_line(const std::vect
     std::vector<std::string> positional;
     bool options_ended = false;
     for (const std::string& arg : args) {
-        if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+        if (options_ended || arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
         } else if (arg == "--") {
             options_ended = true;

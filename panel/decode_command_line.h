@@ -2,6 +2,7 @@
 // command line is wrong. Standard C++ only, so the program builds where Qt does not.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -14,7 +15,7 @@ struct DecodeRequest {
     bool help = false;
     bool version = false;
     bool log_lines = false;
-    std::string capture;  // a file name; empty for standard input
+    std::optional<std::string> capture;  // a file name; none for standard input
 };
 
 struct UsageError {

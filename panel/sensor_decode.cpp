@@ -32,6 +32,15 @@ void write_cells(const sensor::CellStore& cells, std::string& out) {
     out += '\n';
 }
 
+// Output still buffered goes out here, so a full disk is seen even when every write seemed to work.
+int finish_output(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "sensor-decode: Cannot write standard output: %s.\n", std::strerror(errno));
+        return 1;
+    }
+    return status;
+}
+
 int cannot_read(const std::string& name, int error) {
     std::fprintf(stderr, "sensor-decode: Cannot read %s: %s.\n", name.c_str(), std::strerror(error));
     return 1;
@@ -68,15 +77,15 @@ int main(int argc, char** argv) {
     const auto& request = std::get<sensor::DecodeRequest>(parsed);
     if (request.help) {
         std::fputs(sensor::decode_help_text().c_str(), stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return finish_output(0);
     }
     if (request.version) {
         std::printf("sensor-decode %s\n", SENSOR_PANEL_VERSION);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+        return finish_output(0);
     }
 
-    const bool from_stdin = request.capture.empty();
-    const std::string name = from_stdin ? std::string("standard input") : request.capture;
+    const bool from_stdin = !request.capture;
+    const std::string name = from_stdin ? std::string("standard input") : *request.capture;
     // Some C libraries open a folder and fail only on the read; this says the same everywhere.
     if (!from_stdin && is_folder(name)) return cannot_read(name, EISDIR);
     std::FILE* in = from_stdin ? stdin : open_capture(name);
@@ -107,9 +116,5 @@ int main(int argc, char** argv) {
         }
     }
     if (!from_stdin) std::fclose(in);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "sensor-decode: Cannot write standard output: %s.\n", std::strerror(errno));
-        return 1;
-    }
-    return status;
+    return finish_output(status);
 }

@@ -191,6 +191,7 @@ TEST(SensorDecode, FailuresAreOneSentenceAndAnExitStatus) {
          "sensor-decode: Cannot read /nonexistent/capture.bin: No such file or directory.\n"},
         {{folder}, 1, "sensor-decode: Cannot read " + folder + ": Is a directory.\n"},
         {{"--", "-x"}, 1, "sensor-decode: Cannot read -x: No such file or directory.\n"},
+        {{""}, 1, "sensor-decode: Cannot read : No such file or directory.\n"},
         {{"--frobnicate"}, 2, "sensor-decode: Unknown option '--frobnicate'.\nUsage: sensor-decode [--log-lines] [capture|-]\n"},
         {{"-x", "a"}, 2, "sensor-decode: Unknown option '-x'.\nUsage: sensor-decode [--log-lines] [capture|-]\n"},
         {{"a", "b"}, 2, "sensor-decode: Give at most one capture file.\nUsage: sensor-decode [--log-lines] [capture|-]\n"},
@@ -219,6 +220,9 @@ TEST(SensorDecode, FullDiskIsReported) {
     GTEST_SKIP() << "Windows has no device that is always full";
 #else
     EXPECT_EQ(run_child(SENSOR_DECODE_PATH, {}, {}, "/dev/full").status, 0) << "nothing to write, nothing fails";
+    const ChildResult help = run_child(SENSOR_DECODE_PATH, {"--help"}, {}, "/dev/full");
+    EXPECT_EQ(help.status, 1);
+    EXPECT_EQ(help.err, "sensor-decode: Cannot write standard output: No space left on device.\n");
     const CaptureFile zeros(std::string(1000, '\0'));
     for (const char* option : {"", "--log-lines"}) {
         std::vector<std::string> args{zeros.name()};
