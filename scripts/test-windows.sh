@@ -43,7 +43,10 @@ mkdir -p build/windows
 stop_wine() { "$(dirname "$wine")/wineserver64" -k 2>/dev/null || wineserver -k 2>/dev/null || true; }
 trap stop_wine EXIT
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    "$wine" wineboot -i >build/windows/wineboot.log 2>&1 || skip "Wine cannot start here ($(tail -n 1 build/windows/wineboot.log))."
+    if ! "$wine" wineboot -i >build/windows/wineboot.log 2>&1; then
+        reason=$(tail -n 1 build/windows/wineboot.log)
+        skip "Wine cannot start here: ${reason:-wineboot failed and said nothing}."
+    fi
 fi
 "$wine" cmd /c exit 0 >/dev/null 2>&1 || skip "Wine cannot run a Windows program here."
 
