@@ -6,7 +6,7 @@
 # Warnings for every target of ours, in the words of each compiler.
 add_library(sensor_warnings INTERFACE)
 if(MSVC)
-  target_compile_options(sensor_warnings INTERFACE /W4 $<$<BOOL:${SENSOR_WERROR}>:/WX>)
+  target_compile_options(sensor_warnings INTERFACE /W4 /permissive- /utf-8 $<$<BOOL:${SENSOR_WERROR}>:/WX>)
 else()
   target_compile_options(sensor_warnings INTERFACE -Wall -Wextra -Wpedantic $<$<BOOL:${SENSOR_WERROR}>:-Werror>)
 endif()

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "eval/default_log_path.h"
 #include "link/reason_text.h"
 
 namespace sensor {
@@ -51,11 +52,8 @@ LogFile::~LogFile() {
 }
 
 QString LogFile::default_path() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\temp\\sensors.csv");
-#else
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("sensors.csv"));
-#endif
+    return QString::fromStdString(
+        default_log_path(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()));
 }
 
 void LogFile::set_path(const QString& path) {

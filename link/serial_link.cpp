@@ -6,6 +6,7 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
+#include "link/port_one.h"
 #include "link/reason_text.h"
 
 #ifdef Q_OS_UNIX
@@ -59,13 +60,7 @@ SerialLink::SerialLink(const QString& port, QObject* parent)
 
 SerialLink::~SerialLink() { close(); }
 
-QString SerialLink::default_port() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM1");
-#else
-    return QStringLiteral("/dev/ttyS0");
-#endif
-}
+QString SerialLink::default_port() { return QString::fromLatin1(kPortOne); }
 
 void SerialLink::open() {
     if (state() == State::Open) return;

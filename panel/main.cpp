@@ -18,6 +18,9 @@
 #include "panel/panel_session.h"
 #include "panel/quit_signals.h"
 #include "sim/simulated_connection.h"
+#ifdef Q_OS_WIN
+#include "panel/windows_console.h"
+#endif
 
 namespace {
 
@@ -138,6 +141,10 @@ void startup_messages(QtMsgType type, const QMessageLogContext&, const QString& 
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    // A window program's --help, usage errors and messages reach the console it was started from.
+    sensor::attach_parent_console();
+#endif
     int exit_status = 0;
     std::optional<CommandLine> options = parse_command_line(argc, argv, &exit_status);
     if (!options) return exit_status;
@@ -150,7 +157,12 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(startup_messages);
     QApplication app(argc, argv);
     qInstallMessageHandler(nullptr);
+#ifdef Q_OS_WIN
+    // Ctrl-C, Ctrl-Break or closing the console ends the event loop as closing the window does.
+    sensor::call_on_console_stop([] { QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection); });
+#else
     sensor::quit_on_signals(&app);
+#endif
     QApplication::setApplicationName(QStringLiteral("sensor-panel"));
     QApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
     QApplication::setOrganizationName(QStringLiteral("sensor-panel"));
@@ -175,5 +187,8 @@ int main(int argc, char** argv) {
     session.window().show();
     const int status = QApplication::exec();
     session.shutdown();
+#ifdef Q_OS_WIN
+    sensor::console_stop_finished();
+#endif
     return status;
 }
