@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "eval/log_file.h"
+#include "link/replay_source.h"
 #include "link/serial_link.h"
 #include "panel/panel_session.h"
 #include "panel/quit_signals.h"
@@ -30,9 +31,13 @@ struct CommandLine {
     bool port_given = false;
     bool log_given = false;
     bool demo = false;
+    QString record;  // the raw recording's file, from the start
+    QString replay;  // a capture to replay instead of a port
+    double speed = 1;
 };
 
-constexpr const char* kUsage = "Usage: sensor-panel [--port NAME | --demo] [--log PATH] [--help] [--version]";
+constexpr const char* kUsage =
+    "Usage: sensor-panel [--port NAME | --demo | --replay FILE [--speed X]] [--log PATH] [--record FILE] [--help] [--version]";
 
 void usage_error(const QString& sentence) {
     std::fprintf(stderr, "sensor-panel: %s\n%s\n", qUtf8Printable(sentence), kUsage);
@@ -74,9 +79,25 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         QStringLiteral("PATH"));
     const QCommandLineOption demo_option(
         QStringLiteral("demo"), QStringLiteral("Run against a simulated board inside the panel instead of a port."));
+    const QCommandLineOption record_option(
+        QStringLiteral("record"),
+        QStringLiteral("Record every byte received to FILE (replaced if it exists), in the raw format that --replay and "
+                       "sensor-decode read."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption replay_option(
+        QStringLiteral("replay"),
+        QStringLiteral("Replay a raw capture through the panel instead of a port, paced at the line rate."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed_option(
+        QStringLiteral("speed"),
+        QStringLiteral("Replay speed: 0.25, 1, 4, 16, or max for as fast as the panel takes it (default 1)."),
+        QStringLiteral("X"));
     parser.addOption(port_option);
     parser.addOption(log_option);
     parser.addOption(demo_option);
+    parser.addOption(record_option);
+    parser.addOption(replay_option);
+    parser.addOption(speed_option);
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();
 
@@ -104,6 +125,21 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         return fail(QStringLiteral("--port needs a port name, such as /dev/ttyUSB0 or COM3."));
     if (parser.isSet(log_option) && parser.value(log_option).trimmed().isEmpty())
         return fail(QStringLiteral("--log needs a file name, such as runs.csv."));
+    if (parser.isSet(replay_option) && (parser.isSet(port_option) || parser.isSet(demo_option)))
+        return fail(QStringLiteral("--replay cannot be given with --port or --demo: the capture is the board."));
+    if (parser.isSet(replay_option) && parser.value(replay_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--replay needs a capture file, such as run.bin."));
+    if (parser.isSet(record_option) && parser.value(record_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--record needs a file name, such as run.bin."));
+    double speed = 1;
+    if (parser.isSet(speed_option)) {
+        const QString text = parser.value(speed_option);
+        bool ok = true;
+        speed = text == QStringLiteral("max") ? sensor::ReplaySource::kFastest : text.toDouble(&ok);
+        if (!ok || !(speed == 0.25 || speed == 1 || speed == 4 || speed == 16 || speed == sensor::ReplaySource::kFastest))
+            return fail(QStringLiteral("--speed takes 0.25, 1, 4, 16 or max, not \"%1\".").arg(text));
+        if (!parser.isSet(replay_option)) return fail(QStringLiteral("--speed needs --replay FILE."));
+    }
 
     CommandLine options;
     options.port = parser.value(port_option);
@@ -111,6 +147,9 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     options.panel.log_path = parser.value(log_option);
     options.log_given = parser.isSet(log_option);
     options.demo = parser.isSet(demo_option);
+    options.record = parser.value(record_option);
+    options.replay = parser.value(replay_option);
+    options.speed = speed;
     return options;
 }
 
@@ -171,7 +210,14 @@ int main(int argc, char** argv) {
     sensor::PanelOptions& panel = options->panel;
     panel.settings = &settings;
     std::unique_ptr<sensor::BoardConnection> connection;
-    if (options->demo) {
+    sensor::ReplaySource* replay = nullptr;
+    if (!options->replay.isEmpty()) {
+        auto source = std::make_unique<sensor::ReplaySource>(options->replay);
+        source->set_speed(options->speed);
+        replay = source.get();
+        connection = std::move(source);
+        if (!options->log_given) panel.log_path = settings.value(QStringLiteral("log/path")).toString();
+    } else if (options->demo) {
         connection = std::make_unique<sensor::SimulatedConnection>();
         panel.marker = QStringLiteral("demo: simulated board");
         panel.ports_choosable = false;
@@ -184,6 +230,10 @@ int main(int argc, char** argv) {
     }
     sensor::PanelSession session(panel, std::move(connection));
     session.start();
+    // A capture that cannot be read, or a recording that cannot start, has been said; there is
+    // nothing to show.
+    if (replay && replay->state() != sensor::BoardConnection::State::Open) return 1;
+    if (!options->record.isEmpty() && !session.start_recording(options->record)) return 1;
     session.window().show();
     const int status = QApplication::exec();
     session.shutdown();

@@ -16,6 +16,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <limits>
+
 namespace sensor {
 
 MainWindow::MainWindow(PanelLogic& logic, QWidget* parent) : QMainWindow(parent) {
@@ -33,6 +36,42 @@ MainWindow::MainWindow(PanelLogic& logic, QWidget* parent) : QMainWindow(parent)
 
 void MainWindow::build_menus() {
     file_menu_ = menuBar()->addMenu(tr("&File"));
+    record_action_ = file_menu_->addAction(tr("&Record raw stream…"), this, [this] {
+        if (recording_) {
+            emit stop_recording_requested();
+            return;
+        }
+        // The recording starts afresh: an existing file is replaced, after the dialog asked.
+        const QString path = QFileDialog::getSaveFileName(this, tr("Record the raw stream to"), QString(),
+                                                          tr("Raw captures (*.bin);;All files (*)"));
+        if (!path.isEmpty()) emit record_requested(path);
+    });
+    record_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    file_menu_->addAction(tr("Re&play capture…"), this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("Replay a capture"), QString(),
+                                                          tr("Raw captures (*.bin);;All files (*)"));
+        if (!path.isEmpty()) emit replay_requested(path);
+    });
+    pause_action_ = file_menu_->addAction(tr("P&ause replay"));
+    pause_action_->setCheckable(true);
+    connect(pause_action_, &QAction::triggered, this, &MainWindow::replay_pause_requested);
+    restart_action_ = file_menu_->addAction(tr("Restart replay"), this, &MainWindow::replay_restart_requested);
+    speed_menu_ = file_menu_->addMenu(tr("Replay &speed"));
+    auto* speeds = new QActionGroup(speed_menu_);
+    const struct {
+        const char* text;
+        double speed;
+    } kSpeeds[] = {{"\u00bc\u00d7", 0.25}, {"1\u00d7 (the line rate)", 1}, {"4\u00d7", 4}, {"16\u00d7", 16},
+                   {"As fast as the panel takes it", std::numeric_limits<double>::infinity()}};
+    for (const auto& s : kSpeeds) {
+        QAction* a = speed_menu_->addAction(QString::fromUtf8(s.text));
+        a->setCheckable(true);
+        a->setData(s.speed);
+        a->setActionGroup(speeds);
+        connect(a, &QAction::triggered, this, [this, speed = s.speed] { emit replay_speed_requested(speed); });
+    }
+    set_replay(false, false, 1);
+    file_menu_->addSeparator();
     QAction* quit = file_menu_->addAction(tr("&Quit"), this, &QWidget::close);
     quit->setShortcut(QKeySequence::Quit);
     quit->setShortcutContext(Qt::ApplicationShortcut);
@@ -108,6 +147,19 @@ void MainWindow::choose_other_port() {
                                                    QLineEdit::Normal, current_port_, &ok)
                                  .trimmed();
     if (ok && !location.isEmpty()) emit port_chosen(location);
+}
+
+void MainWindow::set_recording(bool on) {
+    recording_ = on;
+    record_action_->setText(on ? tr("Stop &recording") : tr("&Record raw stream…"));
+}
+
+void MainWindow::set_replay(bool on, bool paused, double speed) {
+    pause_action_->setEnabled(on);
+    pause_action_->setChecked(on && paused);
+    restart_action_->setEnabled(on);
+    speed_menu_->setEnabled(on);
+    for (QAction* a : speed_menu_->actions()) a->setChecked(a->data().toDouble() == speed);
 }
 
 void MainWindow::set_log(const QString& path, bool logging) {

@@ -34,6 +34,10 @@ public:
     // are listed but cannot be chosen.
     void set_ports(const QList<PortInfo>& ports, const QString& current, bool choosable);
     void set_log(const QString& path, bool logging);
+    // File menu: the recording's item reads "Stop recording" while one is on; the replay's
+    // controls are there only while a capture is replayed.
+    void set_recording(bool on);
+    void set_replay(bool on, bool paused, double speed);
 
     // Asked before the window closes; false keeps it open (the user cancelled).
     void set_close_guard(std::function<bool()> guard) { close_guard_ = std::move(guard); }
@@ -44,6 +48,12 @@ signals:
     void port_chosen(const QString& location);
     void log_path_chosen(const QString& path);
     void logging_switched(bool on);
+    void record_requested(const QString& path);
+    void stop_recording_requested();
+    void replay_requested(const QString& path);
+    void replay_pause_requested(bool pause);
+    void replay_restart_requested();
+    void replay_speed_requested(double speed);
     void unloading();  // the window is closing: the connection and the log are to be closed
 
 protected:
@@ -63,6 +73,11 @@ private:
     QMenu* view_menu_ = nullptr;
     QAction* log_path_action_ = nullptr;
     QAction* logging_action_ = nullptr;
+    QAction* record_action_ = nullptr;
+    QAction* pause_action_ = nullptr;
+    QAction* restart_action_ = nullptr;
+    QMenu* speed_menu_ = nullptr;
+    bool recording_ = false;
     QList<PortInfo> ports_;
     QString current_port_;
     bool ports_choosable_ = true;

@@ -1,6 +1,7 @@
 #include "panel/panel_session.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <span>
 
+#include "link/replay_source.h"
 #include "link/serial_link.h"
 
 namespace sensor {
@@ -41,6 +43,24 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
     connect(&window_, &MainWindow::port_chosen, this, &PanelSession::switch_port);
     connect(&window_, &MainWindow::log_path_chosen, this, &PanelSession::set_log_path);
     connect(&window_, &MainWindow::logging_switched, this, &PanelSession::set_logging);
+    connect(&window_, &MainWindow::record_requested, this, &PanelSession::start_recording);
+    connect(&window_, &MainWindow::stop_recording_requested, this, &PanelSession::stop_recording);
+    connect(&window_, &MainWindow::replay_requested, this, &PanelSession::replay);
+    connect(&window_, &MainWindow::replay_pause_requested, this, [this](bool pause) {
+        if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) pause ? r->pause() : r->resume();
+        update_replay();
+    });
+    connect(&window_, &MainWindow::replay_restart_requested, this, [this] {
+        if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) r->restart();
+        update_replay();
+    });
+    connect(&window_, &MainWindow::replay_speed_requested, this, [this](double speed) {
+        if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) r->set_speed(speed);
+        update_replay();
+    });
+    connect(&recorder_, &CaptureFile::message, this, &PanelSession::report);
+    connect(&recorder_, &CaptureFile::changed, this, &PanelSession::update_status);
+    connect(&recorder_, &CaptureFile::stopped, this, [this] { window_.set_recording(false); });
     connect(&form(), &Form1::command_taken, this, &PanelSession::on_command);
     connect(&ports_, &PortList::changed, this, &PanelSession::update_ports);
     connect(this, &PanelSession::frame_decoded, &log_, [this](const FrameResult& frame) {
@@ -67,6 +87,14 @@ void PanelSession::attach() {
     connect(connection_.get(), &BoardConnection::received, this, &PanelSession::on_received);
     connect(connection_.get(), &BoardConnection::message, this, &PanelSession::report);
     connect(connection_.get(), &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
+    if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) {
+        connect(r, &ReplaySource::position_changed, this, &PanelSession::update_replay);
+        connect(r, &ReplaySource::finished, this, [this, r] {
+            report(tr("The replay of %1 reached its end. File > Restart replay plays it again.").arg(r->path()));
+            update_replay();
+        });
+    }
+    update_replay();
 }
 
 void PanelSession::start() {
@@ -108,6 +136,43 @@ void PanelSession::switch_port(const QString& location) {
     set_connection(std::make_unique<SerialLink>(location));
 }
 
+bool PanelSession::start_recording(const QString& path) {
+    if (!recorder_.start(path)) return false;
+    window_.set_recording(true);
+    report(tr("Recording every byte received to %1.").arg(path));
+    return true;
+}
+
+void PanelSession::stop_recording() {
+    if (!recorder_.recording()) return;
+    const QString path = recorder_.path();
+    const qint64 size = recorder_.size();
+    if (recorder_.stop()) report(tr("The recording %1 is complete: %2 bytes.").arg(path).arg(size));
+    window_.set_recording(false);
+    update_status();
+}
+
+void PanelSession::replay(const QString& path) {
+    if (path.isEmpty() || shut_down_) return;
+    set_connection(std::make_unique<ReplaySource>(path));
+}
+
+void PanelSession::update_replay() {
+    auto* r = qobject_cast<ReplaySource*>(connection_.get());
+    ReplayStatus status;
+    if (r && r->state() == BoardConnection::State::Open) {
+        status.on = true;
+        status.position = r->position();
+        status.size = r->size();
+        status.played_seconds = r->played_seconds();
+        status.total_seconds = r->total_seconds();
+        status.speed = r->speed();
+        status.paused = r->paused();
+    }
+    window_.status().show_replay(status);
+    window_.set_replay(status.on, status.paused, status.speed);
+}
+
 void PanelSession::set_log_path(const QString& path) {
     if (path.isEmpty()) return;
     if (options_.settings) options_.settings->setValue(QStringLiteral("log/path"), path);
@@ -129,6 +194,7 @@ void PanelSession::shutdown() {
     status_timer_.stop();
     ports_.stop();
     if (connection_) connection_->close();
+    recorder_.stop();
     if (!log_.flush()) {
         const QString where = log_.rescue_waiting();
         if (!where.isEmpty()) std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(where));
@@ -171,6 +237,7 @@ bool PanelSession::may_close() {
 }
 
 void PanelSession::on_received(const QByteArray& chunk) {
+    if (recorder_.recording()) recorder_.append(chunk);
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(chunk.constData()),
                                               static_cast<std::size_t>(chunk.size()));
     // Only a frame's end changes cells; a chunk that ends mid-frame must not spend the refresh
@@ -261,6 +328,11 @@ void PanelSession::update_status() {
     status.log_state = log_.state_text();
     status.logging = logging_;
     status.marker = options_.marker;
+    if (recorder_.recording()) {
+        const QString size = QLocale().formattedDataSize(recorder_.size(), 1, QLocale::DataSizeTraditionalFormat);
+        status.marker += (status.marker.isEmpty() ? QString() : QStringLiteral(", ")) +
+                         tr("recording %1, %2").arg(QFileInfo(recorder_.path()).fileName(), size);
+    }
     window_.status().show_status(status);
 }
 

@@ -12,6 +12,7 @@
 
 #include "eval/log_file.h"
 #include "link/board_connection.h"
+#include "link/capture_file.h"
 #include "link/port_list.h"
 #include "panel/form1.h"
 #include "panel/frame_result.h"
@@ -49,12 +50,18 @@ public:
     void switch_port(const QString& location);
     void set_log_path(const QString& path);
     void set_logging(bool on);
+    // The raw recording: every byte received from now on, whatever the run and the log do.
+    bool start_recording(const QString& path);
+    void stop_recording();
+    // Replays a capture through the same path as a board; choosing a port ends it.
+    void replay(const QString& path);
 
     PanelLogic& logic() { return logic_; }
     MainWindow& window() { return window_; }
     Form1& form() { return window_.form(); }
     BoardConnection* connection() { return connection_.get(); }
     LogFile& log() { return log_; }
+    CaptureFile& recorder() { return recorder_; }
     PortList& ports() { return ports_; }
     const LineHealth& health() const { return health_; }
     bool logging() const { return logging_; }
@@ -72,6 +79,7 @@ private:
     void on_command(CommandOutcome outcome);
     void update_status();
     void update_ports();
+    void update_replay();
     void attach();
     bool may_close();
     std::int64_t now_ms() const { return clock_.elapsed(); }
@@ -80,6 +88,7 @@ private:
     PanelLogic logic_;
     MainWindow window_;  // before the log, so the log's last word at destruction still reaches the window
     LogFile log_;
+    CaptureFile recorder_;
     PortList ports_;
     std::unique_ptr<BoardConnection> connection_;
     QTimer status_timer_;

@@ -4,6 +4,9 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLocale>
+#include <QProgressBar>
+
+#include <cmath>
 #include <QStringList>
 
 namespace sensor {
@@ -35,14 +38,24 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     age_ = field(this, QStringLiteral("age_field"));
     log_ = field(this, QStringLiteral("log_field"));
     marker_ = field(this, QStringLiteral("marker_field"));
+    replay_ = field(this, QStringLiteral("replay_field"));
+    replay_bar_ = new QProgressBar(this);
+    replay_bar_->setObjectName(QStringLiteral("replay_bar"));
+    replay_bar_->setMaximumWidth(120);
+    replay_bar_->setTextVisible(false);
+    replay_bar_->setRange(0, 1000);
     message_label_ = field(this, QStringLiteral("message_field"));
     message_label_->setMinimumWidth(40);
     // The message takes the room that is left; the fields keep theirs.
     addWidget(message_label_, 1);
     for (QLabel* label : {port_, frames_, health_, age_, log_, marker_}) addPermanentWidget(label);
+    addPermanentWidget(replay_bar_);
+    addPermanentWidget(replay_);
     health_->hide();
     age_->hide();
     marker_->hide();
+    replay_->hide();
+    replay_bar_->hide();
 }
 
 void StatusBar::show_status(const PanelStatus& s) {
@@ -64,6 +77,35 @@ void StatusBar::show_status(const PanelStatus& s) {
     set_text(marker_, s.marker);
 }
 
+namespace {
+
+QString clock_text(double seconds) {
+    const auto s = static_cast<qint64>(std::floor(seconds));
+    return QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString speed_text(double speed) {
+    if (std::isinf(speed)) return QStringLiteral("fastest");
+    if (speed == 0.25) return QStringLiteral("\u00bc\u00d7");
+    return QStringLiteral("%1\u00d7").arg(speed);
+}
+
+}  // namespace
+
+void StatusBar::show_replay(const ReplayStatus& r) {
+    replay_bar_->setVisible(r.on);
+    if (!r.on) {
+        set_text(replay_, QString());
+        return;
+    }
+    const int permille = r.size > 0 ? static_cast<int>(r.position * 1000 / r.size) : 0;
+    if (replay_bar_->value() != permille) replay_bar_->setValue(permille);
+    set_text(replay_, QStringLiteral("%1 / %2, %3%4")
+                          .arg(clock_text(r.played_seconds), clock_text(r.total_seconds), speed_text(r.speed),
+                               r.paused ? QStringLiteral(", paused") : QString()),
+             QStringLiteral("%1 of %2 bytes replayed").arg(r.position).arg(r.size));
+}
+
 void StatusBar::show_message(const QString& sentence) {
     if (sentence.isEmpty()) return;
     if (history_.isEmpty() || history_.last().text != sentence) {
@@ -77,7 +119,7 @@ void StatusBar::show_message(const QString& sentence) {
 
 QString StatusBar::fields_text() const {
     QStringList parts;
-    for (QLabel* label : {port_, frames_, health_, age_, log_, marker_})
+    for (QLabel* label : {port_, frames_, health_, age_, log_, marker_, replay_})
         if (!label->isHidden() && !label->text().isEmpty()) parts << label->text();
     return parts.join(QStringLiteral(" | "));
 }

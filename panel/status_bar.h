@@ -12,6 +12,7 @@
 #include <cstdint>
 
 class QLabel;
+class QProgressBar;
 
 namespace sensor {
 
@@ -31,6 +32,17 @@ struct PanelStatus {
     QString marker;  // "demo", "recording run.bin, 12 KiB"; empty for none
 };
 
+// Where a replay stands: shown as a progress bar with the time played and the total.
+struct ReplayStatus {
+    bool on = false;
+    qint64 position = 0;
+    qint64 size = 0;
+    double played_seconds = 0;
+    double total_seconds = 0;
+    double speed = 1;  // infinity: as fast as the panel takes it
+    bool paused = false;
+};
+
 struct StatusMessage {
     QDateTime when;
     QString text;
@@ -42,6 +54,7 @@ public:
     explicit StatusBar(QWidget* parent = nullptr);
 
     void show_status(const PanelStatus& status);
+    void show_replay(const ReplayStatus& replay);
     // The newest message; the same sentence twice in a row is kept once.
     void show_message(const QString& sentence);
 
@@ -57,6 +70,8 @@ public:
     QLabel* log_field() const { return log_; }
     QLabel* marker_field() const { return marker_; }
     QLabel* message_field() const { return message_label_; }
+    QLabel* replay_field() const { return replay_; }
+    QProgressBar* replay_bar() const { return replay_bar_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -70,6 +85,8 @@ private:
     QLabel* age_;
     QLabel* log_;
     QLabel* marker_;
+    QLabel* replay_;
+    QProgressBar* replay_bar_;
     QLabel* message_label_;
     QString message_;
     QList<StatusMessage> history_;
