@@ -6,24 +6,12 @@
 #include <vector>
 
 #include "panel/panel_logic.h"
-#include "sim/frame_encoder.h"
+#include "tests/support/random_frames.h"
 
 namespace {
 
-std::vector<std::uint8_t> capture(std::size_t frames) {
-    std::mt19937 rng(5);
-    std::uniform_int_distribution<int> ir(0, 1023), tof(0, 65535);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(frames * sensor::kFrameLength);
-    for (std::size_t n = 0; n < frames; ++n) {
-        sensor::BoardReadings r{{ir(rng), ir(rng), ir(rng)}, {tof(rng), tof(rng), tof(rng)}, {ir(rng), ir(rng)}};
-        for (auto b : sensor::encode_frame(r)) bytes.push_back(b);
-    }
-    return bytes;
-}
-
 void BM_CoreThroughput(benchmark::State& state) {
-    const auto bytes = capture(4096);
+    const auto bytes = sensor::testing::random_frames(4096, 5);
     const char sep = state.range(0) ? ',' : '.';
     sensor::PanelLogic panel(sep);
     panel.Load();

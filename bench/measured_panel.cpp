@@ -27,18 +27,31 @@
 #include <string>
 #include <vector>
 
+#include "link/serial_link.h"
 #include "panel/panel_session.h"
+#include "sim/simulated_connection.h"
 #include "sim/frame_encoder.h"
 
 #include "measured_panel.h"
+#include "tests/support/cpu_time.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/random_frames.h"
 
 namespace sensor::bench {
 
-double cpu_seconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+using testing::cpu_seconds;
+
+namespace {
+
+// A session's options with a log of its own and nothing echoed to standard error.
+PanelOptions quiet_options(const QString& log_path) {
+    PanelOptions options;
+    options.log_path = log_path;
+    options.echo_to_stderr = false;
+    return options;
 }
+
+}  // namespace
 
 long status_kib(const char* key) {
     std::ifstream in("/proc/self/status");
@@ -76,14 +89,8 @@ std::vector<double> parse_list(const std::string& s) {
 }
 
 QByteArray frames(int count, std::uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> ir(0, 1023), tof(0, 65535);
-    QByteArray out;
-    for (int n = 0; n < count; ++n) {
-        const auto f = encode_frame({{ir(rng), ir(rng), ir(rng)}, {tof(rng), tof(rng), tof(rng)}, {ir(rng), ir(rng)}});
-        out.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
-    }
-    return out;
+    const std::vector<std::uint8_t> bytes = testing::random_frames(count, seed);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 namespace {
@@ -138,10 +145,9 @@ void on_quit(QObject* context, std::function<void()> done) {
 // "hidden" leaves the window unshown: everything but the painting, to tell the two apart.
 int child_panel(const QString& port, const QString& log, const QString& variant) {
     const bool timed = variant == "timed";
-    PanelSession session({port, log, false, false});
-    QString error;
-    if (!session.start(&error)) return 1;
-    if (variant != "hidden") session.form().show();
+    PanelSession session(quiet_options(log), std::make_unique<SerialLink>(port));
+    session.start();
+    if (variant != "hidden") session.window().show();
     QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
 
     // A 10 ms timer's lateness shows whether the event loop keeps up; widget refreshes are
@@ -201,21 +207,18 @@ int child_floor(const QString& port) {
 // to (a) the core's cells changed and (b) the widget's text changed.
 int child_latency(int seconds) {
     int master = -1, slave = -1;
-    char name[256] = {};
-    termios raw{};
-    cfmakeraw(&raw);
-    if (::openpty(&master, &slave, name, &raw, nullptr) != 0) return 1;
+    QString name;
+    if (!testing::open_raw_pty(&master, &slave, &name)) return 1;
     QTemporaryDir dir;
-    PanelSession session({QString::fromLocal8Bit(name), dir.filePath("l.csv"), false, false});
-    QString error;
-    if (!session.start(&error)) return 1;
-    session.form().show();
+    PanelSession session(quiet_options(dir.filePath("l.csv")), std::make_unique<SerialLink>(name));
+    session.start();
+    session.window().show();
 
     std::vector<double> core_ms, widget_ms;
     QElapsedTimer since_zero;
     bool core_seen = true, widget_seen = true;
     int reading = 0;
-    QObject::connect(session.link(), &SerialLink::received, [&] {
+    QObject::connect(session.connection(), &BoardConnection::received, [&] {
         if (!core_seen && session.logic().cells().Text1[0] == std::to_string(reading)) {
             core_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
             core_seen = true;
@@ -249,14 +252,18 @@ int child_latency(int seconds) {
 // Start-up: from exec to the window shown, and with the simulated board to the first frame shown.
 int child_startup(bool demo) {
     QTemporaryDir dir;
-    PanelSession session({demo ? QString() : QStringLiteral("/nonexistent/port"), dir.filePath("s.csv"), demo, false});
-    QString error;
-    if (!session.start(&error)) return 1;
-    session.form().show();
+    std::unique_ptr<BoardConnection> connection;
+    if (demo)
+        connection = std::make_unique<SimulatedConnection>();
+    else
+        connection = std::make_unique<SerialLink>(QStringLiteral("/nonexistent/port"));
+    PanelSession session(quiet_options(dir.filePath("s.csv")), std::move(connection));
+    session.start();
+    session.window().show();
     QTimer poll;
     poll.setInterval(1);
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!session.form().isVisible()) return;
+        if (!session.window().isVisible()) return;
         if (!demo || !session.form().Text1(0)->text().isEmpty()) {
             std::printf("ready\n");
             std::fflush(stdout);

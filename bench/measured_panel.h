@@ -11,7 +11,6 @@
 
 namespace sensor::bench {
 
-double cpu_seconds();
 long status_kib(const char* key);  // a field of /proc/self/status, in KiB
 double percentile(std::vector<double> v, double p);
 std::string join(const std::vector<double>& v);

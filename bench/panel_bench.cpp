@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "measured_panel.h"
+#include "tests/support/pty_pair.h"
 
 using namespace sensor;
 using namespace sensor::bench;
@@ -33,10 +34,7 @@ struct Pty {
     int slave = -1;
     QString path;
     Pty() {
-        char name[256] = {};
-        termios raw{};
-        cfmakeraw(&raw);
-        if (::openpty(&master, &slave, name, &raw, nullptr) == 0) path = QString::fromLocal8Bit(name);
+        if (!testing::open_raw_pty(&master, &slave, &path)) path.clear();
     }
     ~Pty() {
         ::close(master);

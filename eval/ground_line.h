@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cells/cell_store.h"
+#include "panel/frame_result.h"
 
 namespace sensor {
 
@@ -14,6 +15,6 @@ std::string_view ground_verdict(double reading);
 
 // Reads Text1(9), Text1(10) and writes Text1(14), Text1(15). A cell whose text is not a number
 // leaves its verdict cell as it was.
-void classify_ground_line(CellStore& cells, char decimal_separator);
+void classify_ground_line(CellStore& cells, char decimal_separator, FrameResult* result = nullptr);
 
 }  // namespace sensor

@@ -20,37 +20,39 @@ constexpr Segment kTable[] = {
 constexpr double kStep = 5;
 constexpr double kHighestReading = 865;
 
-// Writes over the cell in place; false when the reading is outside the table (a negative one).
-bool write_ir_distance(std::string& cell, double v, char sep) {
+// Writes over the cell in place; Kept when the reading is outside the table (a negative one).
+InfraredDistance write_ir_distance(std::string& cell, double v, char sep) {
     if (v > kHighestReading) {
         cell = "ERR";
-        return true;
+        return {InfraredMark::Err, 0};
     }
     for (const Segment& s : kTable) {
         if (v > s.lower && v <= s.upper) {
-            assign_double_text(cell, ((v - s.upper) * kStep) / (-s.span) + s.distance, sep);
-            return true;
+            const double cm = ((v - s.upper) * kStep) / (-s.span) + s.distance;
+            assign_double_text(cell, cm, sep);
+            return {InfraredMark::Number, cm};
         }
     }
     if (v == 0) {
         cell = "OK";
-        return true;
+        return {InfraredMark::Ok, 0};
     }
-    return false;
+    return {InfraredMark::Kept, 0};
 }
 
 }  // namespace
 
 std::optional<std::string> ir_distance_text(double v, char sep) {
     std::string text;
-    if (!write_ir_distance(text, v, sep)) return std::nullopt;
+    if (write_ir_distance(text, v, sep).mark == InfraredMark::Kept) return std::nullopt;
     return text;
 }
 
-void evaluate_ir_distances(CellStore& cells, char sep) {
-    for (int i = 0; i < 3; ++i) {
-        const auto reading = text_number(cells.Text1[2 * i], sep);
-        if (reading) write_ir_distance(cells.Text1[i + 11], *reading, sep);
+void evaluate_ir_distances(CellStore& cells, char sep, FrameResult* result) {
+    for (std::size_t i = 0; i < 3; ++i) {
+        InfraredDistance got;
+        if (const auto reading = text_number(cells.Text1[2 * i], sep)) got = write_ir_distance(cells.Text1[i + 11], *reading, sep);
+        if (result) result->infrared_cm[i] = got;
     }
 }
 

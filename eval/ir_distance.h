@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cells/cell_store.h"
+#include "panel/frame_result.h"
 
 namespace sensor {
 
@@ -14,7 +15,7 @@ namespace sensor {
 std::optional<std::string> ir_distance_text(double reading, char decimal_separator);
 
 // Reads Text1(0), Text1(2), Text1(4) and writes Text1(11), Text1(12), Text1(13). A cell whose text
-// is not a number leaves its result cell as it was.
-void evaluate_ir_distances(CellStore& cells, char decimal_separator);
+// is not a number leaves its result cell as it was. What each cell got also goes into result.
+void evaluate_ir_distances(CellStore& cells, char decimal_separator, FrameResult* result = nullptr);
 
 }  // namespace sensor

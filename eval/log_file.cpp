@@ -1,75 +1,97 @@
 #include "eval/log_file.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 
 #include <cstdio>
 
+#include "eval/default_log_path.h"
+#include "link/reason_text.h"
+
 namespace sensor {
-namespace {
 
-constexpr int kRetryMs = 2000;
-
-QString reason_text(QString text) {
-    if (!text.isEmpty()) text[0] = text[0].toLower();
-    while (text.endsWith('.')) text.chop(1);
-    return text;
-}
-
-QString lines_text(std::size_t n) { return n == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(n); }
-
-// Open for appending (creating the file and its folder), one write of the whole line, close. On a
-// failed write the file is cut back to its old length, so no half line stays behind.
-QString write_line(const QString& path, const std::string& line) {
+std::string append_line(const QString& path, const std::string& line) {
     const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder)) return QStringLiteral("cannot create the folder %1").arg(folder);
+    if (!QDir().mkpath(folder)) return QStringLiteral("cannot create the folder %1").arg(folder).toStdString();
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) return reason_text(file.errorString());
-    const qint64 old_size = file.size();
+    // A device (/dev/full, a printer) has no end to append at; opening it for appending would
+    // ask Qt to seek on it.
+    const QFileInfo info(path);
+    const QIODevice::OpenMode mode = info.exists() && !info.isFile() && !info.isDir()
+                                         ? QIODevice::WriteOnly | QIODevice::ExistingOnly | QIODevice::Unbuffered
+                                         : QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
+    if (!file.open(mode)) return reason_text(file.errorString()).toStdString();
+    // A device such as /dev/full has no length to go back to.
+    const bool sequential = file.isSequential();
+    const qint64 old_size = sequential ? 0 : file.size();
     const qint64 n = file.write(line.data(), static_cast<qint64>(line.size()));
     if (n != static_cast<qint64>(line.size())) {
         const QString reason = reason_text(file.errorString());
-        if (n > 0 && file.isSequential() == false) file.resize(old_size);
-        return reason.isEmpty() ? QStringLiteral("the write was cut short") : reason;
+        if (n > 0 && !sequential) file.resize(old_size);
+        return reason.isEmpty() ? std::string("the write was cut short") : reason.toStdString();
     }
     file.close();
     return {};
 }
 
-}  // namespace
-
-LogFile::LogFile(const QString& path, QObject* parent) : QObject(parent), path_(path) {
-    retry_.setInterval(kRetryMs);
+LogFile::LogFile(const QString& path, QObject* parent) : QObject(parent), path_(path), lines_(path.toStdString()) {
+    clock_.start();
+    retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, [this] { flush(); });
 }
 
 LogFile::~LogFile() {
-    if (flush() && dropped_ == 0) return;
+    flush();
+    const QString report = exit_report();
     // The last word on lines that never reached the file: their count, never silence.
-    std::fprintf(stderr, "sensor-panel: %s could not be written to %s (%s)%s.\n", qPrintable(lines_text(waiting_.size())),
-                 qPrintable(path_), qPrintable(failure_),
-                 dropped_ ? qPrintable(QStringLiteral("; %1 more were dropped while waiting").arg(dropped_)) : "");
+    if (!report.isEmpty()) std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(report));
 }
 
 QString LogFile::default_path() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("c:\\temp\\sensors.csv");
-#else
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(QStringLiteral("sensors.csv"));
-#endif
+    return QString::fromStdString(
+        default_log_path(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString()));
+}
+
+void LogFile::set_path(const QString& path) {
+    path_ = path;
+    lines_.set_path(path.toStdString());
+    flush();
+}
+
+QString LogFile::save_waiting_to(const QString& path) {
+    std::string all;
+    for (const std::string& line : lines_.lines()) all += line;
+    const std::string reason = append_line(path, all);
+    if (!reason.empty()) return QString::fromStdString(reason);
+    lines_.discard();
+    emit changed();
+    return {};
+}
+
+QString LogFile::rescue_waiting() {
+    const std::size_t count = lines_.waiting();
+    if (count == 0) return {};
+    const QString why = QString::fromStdString(lines_.failure());
+    const QString name = QStringLiteral("%1-unsaved-%2.csv")
+                             .arg(QFileInfo(path_).completeBaseName(), QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QStringList tried;
+    for (const QString& folder : {QFileInfo(path_).absolutePath(), QDir::homePath()}) {
+        const QString target = QDir(folder).filePath(name);
+        if (save_waiting_to(target).isEmpty())
+            return QStringLiteral("%1 could not be written to %2 (%3); they were saved to %4.")
+                .arg(QString::fromStdString(lines_text(count)), path_, why, target);
+        tried << target;
+    }
+    return QStringLiteral("%1 could not be written to %2 (%3), nor to %4; they are lost.")
+        .arg(QString::fromStdString(lines_text(count)), path_, why, tried.join(QStringLiteral(" or ")));
 }
 
 void LogFile::append(const std::string& line) {
-    if (waiting_.size() >= kMaxWaiting) {
-        if (dropped_++ == 0)
-            emit message(QStringLiteral("Cannot write %1: %2; %3 lines waiting, so new lines are being dropped and counted.")
-                             .arg(path_, failure_)
-                             .arg(waiting_.size()));
-    } else {
-        waiting_.push_back(line);
-    }
+    lines_.add(line);
     write_waiting();
     emit changed();
 }
@@ -81,32 +103,14 @@ bool LogFile::flush() {
 }
 
 bool LogFile::write_waiting() {
-    while (!waiting_.empty()) {
-        const QString reason = write_line(path_, waiting_.front());
-        if (!reason.isEmpty()) {
-            if (reason != failure_) {
-                failure_ = reason;
-                emit message(QStringLiteral("Cannot write %1: %2; %3 waiting.").arg(path_, reason, lines_text(waiting_.size())));
-            }
-            if (!retry_.isActive()) retry_.start();
-            return false;
-        }
-        waiting_.pop_front();
-        ++written_;
-    }
-    if (!failure_.isEmpty()) {
-        failure_.clear();
+    const bool done = lines_.write_out(clock_.elapsed(), [this](const std::string& line) { return append_line(path_, line); });
+    for (const std::string& sentence : lines_.take_sentences()) emit message(QString::fromStdString(sentence));
+    if (done) {
         retry_.stop();
-        emit message(QStringLiteral("Writing %1 again; every waiting line is written.").arg(path_));
+    } else if (!retry_.isActive()) {
+        retry_.start(static_cast<int>(std::max<std::int64_t>(0, lines_.next_retry_ms() - clock_.elapsed())));
     }
-    return true;
-}
-
-QString LogFile::state_text() const {
-    QString text = QStringLiteral("%1 written").arg(lines_text(written_));
-    if (!failure_.isEmpty()) text = QStringLiteral("cannot write: %1; %2 waiting").arg(failure_, lines_text(waiting_.size()));
-    if (dropped_) text += QStringLiteral("; %1 dropped").arg(dropped_);
-    return text;
+    return done;
 }
 
 }  // namespace sensor

@@ -32,25 +32,37 @@ double distance_metres(const FrameSlots& slots, int high) {
 
 }  // namespace
 
-void decode_frame(FrameSlots& b, CellStore& cells, char sep) {
+void decode_frame(FrameSlots& b, CellStore& cells, char sep, FrameResult* result) {
     auto& t = cells.Text1;
-    assign_integer_text(t[0], infrared_reading(b, 0));
-    assign_integer_text(t[2], infrared_reading(b, 4));
-    assign_integer_text(t[4], infrared_reading(b, 8));
-    assign_integer_text(t[9], infrared_reading(b, 12));
-    assign_integer_text(t[10], infrared_reading(b, 14));
+    const int ir[3] = {infrared_reading(b, 0), infrared_reading(b, 4), infrared_reading(b, 8)};
+    const int ground[2] = {infrared_reading(b, 12), infrared_reading(b, 14)};
+    assign_integer_text(t[0], ir[0]);
+    assign_integer_text(t[2], ir[1]);
+    assign_integer_text(t[4], ir[2]);
+    assign_integer_text(t[9], ground[0]);
+    assign_integer_text(t[10], ground[1]);
 
     apply_zero_flags(b, 0);
     apply_zero_flags(b, 4);
     apply_zero_flags(b, 8);
 
-    assign_single_text(t[1], time_of_flight(b, 2), sep);
-    assign_single_text(t[3], time_of_flight(b, 6), sep);
-    assign_single_text(t[5], time_of_flight(b, 10), sep);
+    const float tof[3] = {time_of_flight(b, 2), time_of_flight(b, 6), time_of_flight(b, 10)};
+    assign_single_text(t[1], tof[0], sep);
+    assign_single_text(t[3], tof[1], sep);
+    assign_single_text(t[5], tof[2], sep);
 
-    assign_double_text(t[6], distance_metres(b, 2), sep);
-    assign_double_text(t[7], distance_metres(b, 6), sep);
-    assign_double_text(t[8], distance_metres(b, 10), sep);
+    const double metres[3] = {distance_metres(b, 2), distance_metres(b, 6), distance_metres(b, 10)};
+    assign_double_text(t[6], metres[0], sep);
+    assign_double_text(t[7], metres[1], sep);
+    assign_double_text(t[8], metres[2], sep);
+
+    if (!result) return;
+    for (std::size_t m = 0; m < 3; ++m) {
+        result->infrared[m] = ir[m];
+        result->time_of_flight[m] = tof[m];
+        result->ultrasonic_m[m] = metres[m];
+    }
+    result->ground = {ground[0], ground[1]};
 }
 
 }  // namespace sensor

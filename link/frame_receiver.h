@@ -25,11 +25,18 @@ public:
     // Any other serial event (line error, modem line change): only the wrap of the index happens.
     void other_event();
 
+    // Non-zero bytes between the last two zero bytes: 16 for a whole frame. Only for the line's
+    // health; the frame path does not depend on it.
+    int last_frame_bytes() const { return last_frame_bytes_; }
+
     FrameSlots FrameBytes;
     std::int16_t FrameIndex;
 
 private:
     void wrap_index();
+
+    int bytes_since_zero_ = 0;
+    int last_frame_bytes_ = 0;
 };
 
 }  // namespace sensor

@@ -6,6 +6,9 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
+#include "link/port_one.h"
+#include "link/reason_text.h"
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <unistd.h>
@@ -14,25 +17,18 @@
 namespace sensor {
 namespace {
 
-constexpr int kRetryMs = 2000;
 // Qt SerialPort 6.4 can stop reading without an error when the far side hangs up, so an open port
 // is also asked directly, twice a second, whether the line is still there.
 constexpr int kHangUpCheckMs = 500;
 
-QString lower_first(QString text) {
-    if (!text.isEmpty()) text[0] = text[0].toLower();
-    while (text.endsWith('.')) text.chop(1);
-    return text;
-}
-
-QString available_ports() {
+std::string available_ports() {
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         QString name = info.systemLocation();
         if (!info.description().isEmpty()) name += " (" + info.description() + ")";
         names << name;
     }
-    return names.join(", ");
+    return names.join(", ").toStdString();
 }
 
 #ifdef Q_OS_UNIX
@@ -54,8 +50,9 @@ bool is_serial_device(const QString& port) {
 }  // namespace
 
 SerialLink::SerialLink(const QString& port, QObject* parent)
-    : QObject(parent), port_(port.isEmpty() ? default_port() : port) {
-    retry_.setInterval(kRetryMs);
+    : BoardConnection(parent), port_(port.isEmpty() ? default_port() : port), policy_(port_.toStdString()) {
+    clock_.start();
+    retry_.setSingleShot(true);
     connect(&retry_, &QTimer::timeout, this, &SerialLink::try_open);
     hang_up_check_.setInterval(kHangUpCheckMs);
     connect(&hang_up_check_, &QTimer::timeout, this, &SerialLink::check_hang_up);
@@ -63,39 +60,43 @@ SerialLink::SerialLink(const QString& port, QObject* parent)
 
 SerialLink::~SerialLink() { close(); }
 
-QString SerialLink::default_port() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM1");
-#else
-    return QStringLiteral("/dev/ttyS0");
-#endif
-}
-
-QString SerialLink::state_text() const {
-    switch (state_) {
-        case State::Open: return QStringLiteral("open");
-        case State::Retrying: return QStringLiteral("retrying");
-        case State::Lost: return QStringLiteral("lost");
-        case State::Closed: break;
-    }
-    return QStringLiteral("closed");
-}
+QString SerialLink::default_port() { return QString::fromLatin1(kPortOne); }
 
 void SerialLink::open() {
-    if (state_ == State::Open) return;
+    if (state() == State::Open) return;
+    apply(policy_.open_requested(now_ms()));
     try_open();
+}
+
+void SerialLink::drop_port() {
+    hang_up_check_.stop();
+    if (!serial_) return;
+    serial_->disconnect(this);
+    serial_->close();
+    serial_->deleteLater();  // this may run inside one of its own signals
+    serial_ = nullptr;
 }
 
 void SerialLink::close() {
     retry_.stop();
-    hang_up_check_.stop();
-    if (serial_) {
-        serial_->disconnect(this);
-        serial_->close();
-        delete serial_;
-        serial_ = nullptr;
-    }
-    state_ = State::Closed;
+    drop_port();
+    apply(policy_.closed());
+}
+
+void SerialLink::switch_to(const QString& port) {
+    close();
+    port_ = port.isEmpty() ? default_port() : port;
+    policy_.switch_port(port_.toStdString());
+    open();
+}
+
+void SerialLink::apply(const LinkPolicy::Step& step) {
+    if (step.state_changed) emit state_changed(state());
+    if (step.sentence) emit message(QString::fromStdString(*step.sentence));
+}
+
+void SerialLink::schedule_retry() {
+    retry_.start(static_cast<int>(std::max<std::int64_t>(0, policy_.next_retry_ms() - now_ms())));
 }
 
 void SerialLink::try_open() {
@@ -113,63 +114,51 @@ void SerialLink::try_open() {
     serial_->setStopBits(QSerialPort::OneStop);
     serial_->setFlowControl(QSerialPort::NoFlowControl);
 
-    if (is_serial_device(port_) && serial_->open(QIODevice::ReadWrite)) {
+    const bool serial_device = is_serial_device(port_);
+    if (serial_device && serial_->open(QIODevice::ReadWrite)) {
         // Bytes left in the driver from before the open would otherwise arrive first.
         serial_->clear(QSerialPort::Input);
-        retry_.stop();
         hang_up_check_.start();
-        const bool again = state_ == State::Lost || state_ == State::Retrying;
-        last_failure_.clear();
-        set_state(State::Open, again ? QStringLiteral("Serial port %1 is open again.").arg(port_)
-                                     : QStringLiteral("Serial port %1 is open.").arg(port_));
+        apply(policy_.opened(now_ms()));
         return;
     }
 
-    QString reason;
-    if (!is_serial_device(port_)) {
-        reason = QStringLiteral("Cannot open serial port %1: it is not a serial device. Choose a port with --port NAME.").arg(port_);
+    OpenFailure failure = OpenFailure::Other;
+    std::string detail;
+    if (!serial_device) {
+        failure = OpenFailure::NotASerialDevice;
     } else {
         switch (serial_->error()) {
-            case QSerialPort::DeviceNotFoundError: {
-                const QString ports = available_ports();
-                reason = QStringLiteral("Cannot open serial port %1: no such device. ").arg(port_) +
-                         (ports.isEmpty() ? QStringLiteral("No serial ports were found; plug in the board or its USB-serial adapter.")
-                                          : QStringLiteral("Ports on this machine: %1. Choose one with --port NAME.").arg(ports));
+            case QSerialPort::DeviceNotFoundError:
+                failure = OpenFailure::NoSuchDevice;
+                detail = available_ports();
                 break;
-            }
             case QSerialPort::PermissionError:
+                failure = OpenFailure::Busy;
 #ifdef Q_OS_UNIX
-                if (::access(QFile::encodeName(device_file(port_)).constData(), R_OK | W_OK) != 0) {
-                    reason = QStringLiteral("Cannot open serial port %1: permission denied. Add your user to the dialout group "
-                                            "(sudo usermod -aG dialout $USER) and log in again.").arg(port_);
-                    break;
-                }
+                // Qt says "permission" for a port another program holds locked, too.
+                if (::access(QFile::encodeName(device_file(port_)).constData(), R_OK | W_OK) != 0)
+                    failure = OpenFailure::PermissionDenied;
 #endif
-                reason = QStringLiteral("Cannot open serial port %1: it is busy; another program is using it.").arg(port_);
                 break;
             default:
-                reason = QStringLiteral("Cannot open serial port %1: %2.").arg(port_, lower_first(serial_->errorString()));
+                detail = reason_text(serial_->errorString()).toStdString();
                 break;
         }
     }
     serial_->close();
-    if (!retry_.isActive()) retry_.start();
-    // Said once per cause: the retry every 2 s repeats nothing the user has already read.
-    if (reason == last_failure_) return;
-    last_failure_ = reason;
-    if (state_ == State::Lost) {
-        emit message(reason + QStringLiteral(" Retrying every 2 s."));
-        return;
-    }
-    set_state(State::Retrying, reason + QStringLiteral(" Retrying every 2 s."));
+    apply(policy_.open_failed(now_ms(), failure, detail));
+    schedule_retry();
 }
 
 void SerialLink::on_ready_read() {
     if (!serial_) return;
     const QByteArray chunk = serial_->readAll();
-    if (chunk.isEmpty()) {
-        // Readable with nothing to read: the far side hung up, as on an unplug.
-        lose(QStringLiteral("the device hung up"));
+    const LinkPolicy::Step step = policy_.read(now_ms(), static_cast<std::size_t>(chunk.size()));
+    if (policy_.state() != State::Open) {
+        drop_port();
+        apply(step);
+        schedule_retry();
         return;
     }
     bytes_received_ += static_cast<quint64>(chunk.size());
@@ -177,61 +166,48 @@ void SerialLink::on_ready_read() {
 }
 
 void SerialLink::on_error(int error) {
-    if (state_ != State::Open || !serial_) return;  // failures to open are reported by try_open
+    if (state() != State::Open || !serial_) return;  // failures to open are reported by try_open
     switch (static_cast<QSerialPort::SerialPortError>(error)) {
         case QSerialPort::NoError:
         case QSerialPort::TimeoutError:
+        case QSerialPort::WriteError:  // said by send(), where the click is
             return;
-        case QSerialPort::WriteError:
-            emit message(QStringLiteral("Writing to serial port %1 failed: %2.").arg(port_, lower_first(serial_->errorString())));
+        case QSerialPort::ResourceError:
+            // A pulled adapter reports ResourceError over and over while the port stays open.
+            lose(LossCause::Unplugged);
             return;
         default:
-            // A pulled adapter reports ResourceError over and over while the port stays open.
-            lose(lower_first(serial_->errorString()));
+            lose(LossCause::ReadError, reason_text(serial_->errorString()));
             return;
     }
 }
 
 void SerialLink::check_hang_up() {
 #ifdef Q_OS_UNIX
-    if (state_ != State::Open || !serial_) return;
+    if (state() != State::Open || !serial_) return;
     pollfd fd{static_cast<int>(serial_->handle()), POLLIN, 0};
     if (::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        // What arrived before the hang-up is handed on first.
         if (serial_->bytesAvailable() > 0 || (fd.revents & POLLIN)) on_ready_read();
-        if (state_ == State::Open) lose(QStringLiteral("the device hung up"));
+        if (state() == State::Open) lose(LossCause::Unplugged);
     }
 #endif
 }
 
-void SerialLink::lose(const QString& reason) {
-    hang_up_check_.stop();
-    if (serial_) {
-        serial_->disconnect(this);
-        serial_->close();
-        serial_->deleteLater();  // this may run inside one of its own signals
-        serial_ = nullptr;
-    }
-    last_failure_.clear();
-    set_state(State::Lost, QStringLiteral("Lost serial port %1: %2. Retrying every 2 s; the panel keeps its state.")
-                               .arg(port_, reason));
-    retry_.start();
-}
-
-void SerialLink::set_state(State state, const QString& sentence) {
-    state_ = state;
-    emit state_changed(state);
-    emit message(sentence);
+void SerialLink::lose(LossCause cause, const QString& detail) {
+    drop_port();
+    apply(policy_.lost(now_ms(), cause, detail.toStdString()));
+    schedule_retry();
 }
 
 bool SerialLink::send(const ControlMessage& m) {
-    if (state_ != State::Open || !serial_) {
-        emit message(QStringLiteral("Nothing was sent: the board is not connected (serial port %1 is not open).").arg(port_));
-        return false;
-    }
+    // While the port is not open the panel says what becomes of the click.
+    if (state() != State::Open || !serial_) return false;
     const char bytes[2] = {static_cast<char>(m[0]), static_cast<char>(m[1])};
-    if (serial_->write(bytes, 2) != 2) {
+    // Written and flushed now, so a port that has just gone away fails at the click, not later.
+    if (serial_->write(bytes, 2) != 2 || !serial_->flush()) {
         emit message(QStringLiteral("Nothing was sent: writing to serial port %1 failed: %2.")
-                         .arg(port_, lower_first(serial_->errorString())));
+                         .arg(port_, reason_text(serial_->errorString())));
         return false;
     }
     return true;

@@ -1,8 +1,8 @@
 #include "panel/form1.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,10 +81,15 @@ protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
-void show_text(QLineEdit* cell, const std::string& text) {
+// A text goes to its widget only when the core changed it since the last copy, so what the user
+// typed into the run clock stays until start-up, "CLEAR" or a tick writes it.
+void show_text(QLineEdit* cell, const std::string& text, std::string& copied) {
+    if (text == copied) return;
+    copied = text;
     const QString shown = QString::fromStdString(text);
-    if (cell->text() == shown) return;
     cell->setText(shown);
+    // A long value does not fit its cell; its whole text is a hover away.
+    cell->setToolTip(shown);
     // A text longer than its cell shows from its start, as a text box does when its text is set.
     cell->setCursorPosition(0);
 }
@@ -100,8 +105,8 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setFont(panel_font(Face::TimesNewRoman, 12));
-    resize(pixels({0, 0, kPanelWidthTwips, kPanelHeightTwips}).width(),
-           pixels({0, 0, kPanelWidthTwips, kPanelHeightTwips}).height() + kStatusHeight);
+    // The panel's client area, exactly; the window around it never squeezes it.
+    setFixedSize(pixels({0, 0, kPanelWidthTwips, kPanelHeightTwips}).size());
 
     std::vector<std::pair<int, QWidget*>> tab_order;
 
@@ -124,6 +129,7 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
         auto* button = new QPushButton(caption, this);
         if (font) button->setFont(*font);
         button->setAutoDefault(false);
+        button->installEventFilter(this);  // Enter clicks a focused button, as Space does
         place(button, name, at, tab);
         return button;
     };
@@ -205,14 +211,6 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     for (std::size_t i = 0; i + 1 < tab_order.size(); ++i)
         QWidget::setTabOrder(tab_order[i].second, tab_order[i + 1].second);
 
-    status_ = new QLabel(this);
-    status_->setObjectName(QStringLiteral("status_line"));
-    status_->setFont(QFont());
-    status_->setWordWrap(true);
-    status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    status_->setGeometry(4, height() - kStatusHeight, width() - 8, kStatusHeight);
-
     connect(Command1(), &QPushButton::clicked, this, [this] { after_command(logic_.Command1_Click()); });
     connect(Command2(), &QPushButton::clicked, this, [this] { after_command(logic_.Command2_Click()); });
     connect(Command3(), &QPushButton::clicked, this, [this] { after_command(logic_.Command3_Click()); });
@@ -233,8 +231,36 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     refresh_.setInterval(kRefreshMs);
     connect(&refresh_, &QTimer::timeout, this, &Form1::refresh);
 
+    // The widgets start empty; the first refresh copies every text the core holds.
+    for (auto& t : copied_.Text1) t.clear();
+    for (auto& t : copied_.Text2) t.clear();
+    copied_.Text3.clear();
     refresh();
-    update_status_line();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter) && button->isEnabled()) {
+            button->animateClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::set_stale(bool stale) {
+    if (stale == stale_) return;
+    stale_ = stale;
+    for (QLineEdit* cell : text1_) {
+        QPalette p = cell->palette();
+        p.setColor(QPalette::Active, QPalette::Text,
+                   stale ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::Active, QPalette::Text));
+        p.setColor(QPalette::Inactive, QPalette::Text,
+                   stale ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::Inactive, QPalette::Text));
+        cell->setPalette(p);
+    }
 }
 
 QLineEdit* Form1::Text1(int index) const {
@@ -265,9 +291,9 @@ void Form1::refresh() {
     refresh_.stop();
     last_refresh_.start();
     const CellStore& cells = logic_.cells();
-    for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i]);
-    for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i]);
-    show_text(text3_, cells.Text3);
+    for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i], copied_.Text1[i]);
+    for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i], copied_.Text2[i]);
+    show_text(text3_, cells.Text3, copied_.Text3);
     show_text(Command1(), cells.Command1);
     if (check1_->isChecked() != logic_.Check1()) check1_->setChecked(logic_.Check1());
     if (check2_->isChecked() != logic_.Check2()) check2_->setChecked(logic_.Check2());
@@ -275,40 +301,14 @@ void Form1::refresh() {
     if (!logic_.Timer1Enabled()) timer1_.stop();
 }
 
-// A command that was not sent changed nothing; the link has already said why in the status line.
-void Form1::after_command(CommandOutcome) { refresh(); }
+void Form1::after_command(CommandOutcome outcome) {
+    refresh();
+    emit command_taken(outcome);
+}
 
 void Form1::Timer1_Timer() {
     logic_.Timer1_Timer();
     refresh();
-}
-
-void Form1::show_status(const PanelStatus& status) {
-    status_fields_ = status;
-    update_status_line();
-}
-
-void Form1::show_message(const QString& sentence) {
-    last_message_ = sentence;
-    update_status_line();
-}
-
-void Form1::update_status_line() {
-    const PanelStatus& s = status_fields_;
-    QString text = QStringLiteral("Port %1: %2  \u00b7  %3 frames, %4 frames/s  \u00b7  Log %5: %6")
-                       .arg(s.port.isEmpty() ? QStringLiteral("none") : s.port,
-                            s.port_state.isEmpty() ? QStringLiteral("closed") : s.port_state)
-                       .arg(s.frames)
-                       .arg(s.frames_per_second, 0, 'f', 0)
-                       .arg(s.log_path.isEmpty() ? QStringLiteral("none") : s.log_path,
-                            s.log_state.isEmpty() ? QStringLiteral("nothing written") : s.log_state);
-    if (!last_message_.isEmpty()) text += QStringLiteral("  \u00b7  ") + last_message_;
-    if (status_->text() != text) status_->setText(text);
-}
-
-void Form1::closeEvent(QCloseEvent* event) {
-    emit unloading();
-    event->accept();
 }
 
 }  // namespace sensor

@@ -20,16 +20,6 @@ class QPushButton;
 
 namespace sensor {
 
-// What the status line under the panel reports; the session fills it in.
-struct PanelStatus {
-    QString port;
-    QString port_state;  // "open", "retrying", "lost", "closed"
-    std::uint64_t frames = 0;
-    double frames_per_second = 0.0;
-    QString log_path;
-    QString log_state;
-};
-
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -37,7 +27,6 @@ public:
     static constexpr int kPanelWidthTwips = 12195;
     static constexpr int kPanelHeightTwips = 6735;
     static constexpr int kRefreshMs = 16;  // at most about 60 refreshes a second
-    static constexpr int kStatusHeight = 40;
 
     explicit Form1(PanelLogic& logic, QWidget* parent = nullptr);
 
@@ -55,29 +44,28 @@ public:
     QCheckBox* Check1() const { return check1_; }
     QCheckBox* Check2() const { return check2_; }
     QTimer* Timer1() { return &timer1_; }
-    QLabel* status_line() const { return status_; }
 
     // The core's cells changed (a frame arrived): the widgets follow at the next refresh.
     void cells_changed();
     // Copies every text, the option boxes and the timer's state from the core now.
     void refresh();
 
-    void show_status(const PanelStatus& status);
-    // The last sentence about a failure or a change of state, shown at the end of the status line.
-    void show_message(const QString& sentence);
-    QString last_message() const { return last_message_; }
+    // The measurement cells show readings older than the line's last news: drawn as disabled
+    // until the next frame.
+    void set_stale(bool stale);
+    bool stale() const { return stale_; }
 
     void Timer1_Timer();
 
 signals:
-    void unloading();  // the window is closing: the port and the log are to be closed
+    // A click was taken: sent, refused by the group guard, or kept for a board that is away.
+    void command_taken(sensor::CommandOutcome outcome);
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void after_command(CommandOutcome outcome);
-    void update_status_line();
 
     PanelLogic& logic_;
     std::array<QLineEdit*, 16> text1_{};
@@ -87,12 +75,11 @@ private:
     std::array<QPushButton*, 6> command_{};
     QCheckBox* check1_ = nullptr;
     QCheckBox* check2_ = nullptr;
-    QLabel* status_ = nullptr;
     QTimer timer1_;
     QTimer refresh_;  // running while the widgets lag the cells
     QElapsedTimer last_refresh_;
-    PanelStatus status_fields_;
-    QString last_message_;
+    CellStore copied_;  // the core's texts as last copied to the widgets
+    bool stale_ = false;
 };
 
 }  // namespace sensor

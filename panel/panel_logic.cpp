@@ -29,24 +29,32 @@ ByteOutcome PanelLogic::receive(std::uint8_t ch) {
 }
 
 void PanelLogic::receive(std::span<const std::uint8_t> bytes,
-                         const std::function<void(const ByteOutcome&)>& on_frame_end) {
+                         const std::function<void(const FrameResult&)>& on_frame) {
     for (std::uint8_t ch : bytes) {
-        const ByteOutcome outcome = receive(ch);
-        if (outcome.frame_ended && on_frame_end) on_frame_end(outcome);
+        if (receive(ch).frame_ended && on_frame) on_frame(frame_path_.last_frame());
     }
 }
 
 void PanelLogic::other_comm_event() { frame_path_.receiver.other_event(); }
 
-// A command is applied only once its byte went out, so the panel never shows a state the board
-// was not told about.
-bool PanelLogic::send(std::int16_t control_byte) {
-    return sink_ != nullptr && sink_->send(control_message(control_byte));
+// The panel's state is what the operator set, whether or not the board heard it: a STOP while the
+// board is away still stops the run. What the board missed is sent when it is back.
+CommandOutcome PanelLogic::send(std::int16_t control_byte) {
+    if (sink_ != nullptr && sink_->send(control_message(control_byte))) return CommandOutcome::Sent;
+    board_behind_ = true;
+    return CommandOutcome::Pending;
+}
+
+bool PanelLogic::connection_opened() {
+    if (!board_behind_ || sink_ == nullptr) return false;
+    if (!sink_->send(control_message(control_byte_))) return false;
+    board_behind_ = false;
+    return true;
 }
 
 CommandOutcome PanelLogic::Command1_Click() {
     const std::int16_t next = toggled_bit(control_byte_, control_bit::kMeasuring);
-    if (!send(next)) return CommandOutcome::NotSent;
+    const CommandOutcome outcome = send(next);
     control_byte_ = next;
     if (cells_.Command1 == "START") {
         cells_.Command1 = "STOP";
@@ -55,16 +63,16 @@ CommandOutcome PanelLogic::Command1_Click() {
         cells_.Command1 = "START";
         timer1_enabled_ = false;
     }
-    return CommandOutcome::Sent;
+    return outcome;
 }
 
 CommandOutcome PanelLogic::toggle_group(std::int16_t group_bit, std::string& state_cell) {
     const auto next = toggled_group(control_byte_, group_bit);
     if (!next) return CommandOutcome::Refused;
-    if (!send(*next)) return CommandOutcome::NotSent;
+    const CommandOutcome outcome = send(*next);
     control_byte_ = *next;
     flip_state(state_cell);
-    return CommandOutcome::Sent;
+    return outcome;
 }
 
 CommandOutcome PanelLogic::Command2_Click() { return toggle_group(control_bit::kUltrasonicGroup, cells_.Text2[1]); }
@@ -74,13 +82,13 @@ CommandOutcome PanelLogic::Command6_Click() { return toggle_group(control_bit::k
 // The run clock is left alone: a run that was on keeps counting while the caption shows "START".
 // The option boxes are unticked because the reset clears their bits on the board.
 CommandOutcome PanelLogic::Command3_Click() {
-    if (!send(reset_pulse(control_byte_))) return CommandOutcome::NotSent;
+    const CommandOutcome outcome = send(reset_pulse(control_byte_));
     control_byte_ = kControlByteStart;
     cells_.Command1 = "START";
     for (auto& cell : cells_.Text2) cell = "ON";
     check1_ = false;
     check2_ = false;
-    return CommandOutcome::Sent;
+    return outcome;
 }
 
 void PanelLogic::Command5_Click() {
@@ -91,10 +99,10 @@ void PanelLogic::Command5_Click() {
 // The option boxes toggle their bit on every click, whatever the box shows.
 CommandOutcome PanelLogic::toggle_option(std::int16_t bit, bool& box) {
     const std::int16_t next = toggled_bit(control_byte_, bit);
-    if (!send(next)) return CommandOutcome::NotSent;
+    const CommandOutcome outcome = send(next);
     control_byte_ = next;
     box = !box;
-    return CommandOutcome::Sent;
+    return outcome;
 }
 
 CommandOutcome PanelLogic::Check1_Click() { return toggle_option(control_bit::kShortDistance, check1_); }

@@ -8,23 +8,17 @@
 #include <string>
 
 #include "cells/cell_store.h"
+#include "link/command_sink.h"
 #include "link/control_byte.h"
-#include "link/frame_path.h"
+#include "panel/frame_path.h"
+#include "panel/frame_result.h"
 
 namespace sensor {
 
-// Where command messages go. Returns false when nothing went out (no board connected, a failed
-// write); the adapter behind it tells the user why.
-class CommandSink {
-public:
-    virtual ~CommandSink() = default;
-    virtual bool send(const ControlMessage& message) = 0;
-};
-
 enum class CommandOutcome {
     Sent,
-    Refused,  // the last sensor group stays on; nothing was sent
-    NotSent,  // the sink could not send; nothing changed
+    Refused,  // the last sensor group stays on; nothing changed and nothing was sent
+    Pending,  // the panel changed but the board was not reached; it is told when it is back
 };
 
 class PanelLogic {
@@ -37,9 +31,9 @@ public:
     void Load();
 
     ByteOutcome receive(std::uint8_t ch);
-    // A chunk as the port hands it over: each byte in order, one at a time; on_frame_end runs
-    // after each frame's sequence, while the cells show that frame.
-    void receive(std::span<const std::uint8_t> bytes, const std::function<void(const ByteOutcome&)>& on_frame_end);
+    // A chunk as the port hands it over: each byte in order, one at a time; on_frame runs after
+    // each frame's sequence, while the cells show that frame.
+    void receive(std::span<const std::uint8_t> bytes, const std::function<void(const FrameResult&)>& on_frame);
     void other_comm_event();
 
     CommandOutcome Command1_Click();  // START / STOP
@@ -54,6 +48,15 @@ public:
 
     void set_sink(CommandSink* sink) { sink_ = sink; }
 
+    // The board may not know what the panel shows: a command that did not reach it, a connection
+    // lost (the board may have lost power), another port chosen. Then the next open sends the
+    // panel's ControlByte once; a first open with nothing missed sends nothing.
+    void connection_lost() { board_behind_ = true; }
+    void connection_switched() { board_behind_ = true; }
+    // Returns true when the panel's byte was sent to bring the board in step.
+    bool connection_opened();
+    bool board_behind() const { return board_behind_; }
+
     const CellStore& cells() const { return cells_; }
     CellStore& cells() { return cells_; }
     std::int16_t ControlByte() const { return control_byte_; }
@@ -67,7 +70,7 @@ public:
     char decimal_separator() const { return sep_; }
 
 private:
-    bool send(std::int16_t control_byte);
+    CommandOutcome send(std::int16_t control_byte);
     CommandOutcome toggle_group(std::int16_t group_bit, std::string& state_cell);
     CommandOutcome toggle_option(std::int16_t bit, bool& box);
 
@@ -81,6 +84,7 @@ private:
     bool timer1_enabled_ = true;  // as designed; start-up disables it
     bool check1_ = false;
     bool check2_ = false;
+    bool board_behind_ = false;
     std::uint64_t frames_decoded_ = 0;
 };
 

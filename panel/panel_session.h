@@ -1,5 +1,5 @@
-// One running panel: the core, the window, the serial link and the log file wired together, and
-// with --demo the simulated board on a pseudo-terminal in front of the link.
+// One running panel: the core, the window, a board connection given from outside and the log file,
+// wired together. Wiring only: every rule is in the core, every byte of I/O in the adapters.
 #pragma once
 
 #include <QElapsedTimer>
@@ -11,53 +11,92 @@
 #include <memory>
 
 #include "eval/log_file.h"
-#include "link/serial_link.h"
+#include "link/board_connection.h"
+#include "link/capture_file.h"
+#include "link/port_list.h"
 #include "panel/form1.h"
+#include "panel/frame_result.h"
+#include "panel/line_health.h"
+#include "panel/main_window.h"
 #include "panel/panel_logic.h"
-#include "sim/pty_board.h"
+
+class QSettings;
 
 namespace sensor {
 
 struct PanelOptions {
-    QString port;      // empty: the platform's port 1
     QString log_path;  // empty: LogFile::default_path()
-    bool demo = false; // the simulated board instead of a real one
     bool echo_to_stderr = true;
+    QString marker;               // shown in the status bar, e.g. "demo"; empty for none
+    bool ports_choosable = true;  // false while the bytes come from the simulated board or a capture
+    PortList::Source ports;       // where the port list comes from; empty for the system's
+    QSettings* settings = nullptr;  // where chosen ports and log files are remembered; none when null
 };
 
 class PanelSession : public QObject {
     Q_OBJECT
 public:
-    explicit PanelSession(const PanelOptions& options, QObject* parent = nullptr);
+    PanelSession(const PanelOptions& options, std::unique_ptr<BoardConnection> connection, QObject* parent = nullptr);
     ~PanelSession() override;  // shuts down if the window did not
 
-    // Start-up: the core's Load, then (with --demo) the simulated board, then the port is opened.
-    // Sends nothing. False with a sentence when the simulated board cannot start.
-    bool start(QString* error);
-    // Shutdown: closes the port and writes what the log still holds.
+    // Start-up: the core's Load, then the connection is opened. Sends nothing.
+    void start();
+    // Shutdown: closes the connection and writes what the log still holds; lines that still
+    // cannot be written are saved beside it and said on standard error.
     void shutdown();
+    // Closes the connection in use and opens this one instead.
+    void set_connection(std::unique_ptr<BoardConnection> connection);
+    // The operator chose a serial port: the link switches to it at once.
+    void switch_port(const QString& location);
+    void set_log_path(const QString& path);
+    void set_logging(bool on);
+    // The raw recording: every byte received from now on, whatever the run and the log do.
+    bool start_recording(const QString& path);
+    void stop_recording();
+    // Replays a capture through the same path as a board; choosing a port ends it.
+    void replay(const QString& path);
 
     PanelLogic& logic() { return logic_; }
-    Form1& form() { return form_; }
-    SerialLink* link() { return link_.get(); }
+    MainWindow& window() { return window_; }
+    Form1& form() { return window_.form(); }
+    BoardConnection* connection() { return connection_.get(); }
     LogFile& log() { return log_; }
-    PtyBoard* board() { return board_.get(); }
+    CaptureFile& recorder() { return recorder_; }
+    PortList& ports() { return ports_; }
+    const LineHealth& health() const { return health_; }
+    bool logging() const { return logging_; }
+
+    // Says a sentence in the status bar (and on standard error).
+    void report(const QString& sentence);
+
+signals:
+    // Every decoded frame, while the cells show it; for the log, plots and recorders.
+    void frame_decoded(const sensor::FrameResult& frame);
 
 private:
     void on_received(const QByteArray& chunk);
-    void report(const QString& sentence);
+    void on_state_changed(BoardConnection::State state);
+    void on_command(CommandOutcome outcome);
     void update_status();
+    void update_ports();
+    void update_replay();
+    void attach();
+    bool may_close();
+    std::int64_t now_ms() const { return clock_.elapsed(); }
 
     PanelOptions options_;
     PanelLogic logic_;
-    Form1 form_;  // before the log, so the log's last word at destruction still reaches the window
+    MainWindow window_;  // before the log, so the log's last word at destruction still reaches the window
     LogFile log_;
-    std::unique_ptr<PtyBoard> board_;
-    std::unique_ptr<SerialLink> link_;
+    CaptureFile recorder_;
+    PortList ports_;
+    std::unique_ptr<BoardConnection> connection_;
     QTimer status_timer_;
-    QElapsedTimer rate_clock_;
-    std::uint64_t frames_at_last_status_ = 0;
-    double frames_per_second_ = 0.0;
+    QElapsedTimer clock_;
+    LineHealth health_;
+    bool logging_ = true;
+    bool silence_said_ = false;  // the no-frames hint is said once per quiet spell
+    bool started_ = false;
     bool shut_down_ = false;
 };
 

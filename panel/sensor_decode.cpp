@@ -1,35 +1,30 @@
 // sensor-decode: the panel's frame path without the window. Feeds a raw byte capture to the same
-// core the panel runs, from start-up, and prints the measurement cells of each decoded frame.
-#include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QFile>
-
+// core the panel runs, from start-up, and prints each decoded frame's cells or the run's log lines.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <variant>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "panel/decode_command_line.h"
 #include "panel/panel_logic.h"
 
 namespace {
 
-constexpr const char* kDescription =
-    "Decodes a raw capture of the sensor board's serial stream, as the panel would from start-up.\n"
-    "For every zero byte (the end of a frame) it writes one line to standard output: the texts of\n"
-    "the measurement cells Text1(0) to Text1(15) in index order, separated by \",\", with \".\" as the\n"
-    "decimal separator. Fields: 0 IR reading module 1, 1 time of flight module 1, 2 IR reading\n"
-    "module 2, 3 time of flight module 2, 4 IR reading module 3, 5 time of flight module 3,\n"
-    "6-8 ultrasonic distance (m) modules 1-3, 9-10 ground readings, 11-13 IR distance (cm) or\n"
-    "ERR/OK modules 1-3, 14-15 ground verdicts black/white.\n"
-    "Exit status: 0 done, 1 the capture could not be read or the output not written, 2 usage error.";
+// Nothing stands behind the panel here; every command counts as sent, so START starts a run.
+struct AcceptingSink : sensor::CommandSink {
+    bool send(const sensor::ControlMessage&) override { return true; }
+};
 
-int usage_error(const QString& sentence, const QCommandLineParser& parser) {
-    std::fprintf(stderr, "sensor-decode: %s\n\n%s", qPrintable(sentence), qPrintable(parser.helpText()));
-    return 2;
-}
-
-void write_line(const sensor::CellStore& cells, std::string& out) {
+void write_cells(const sensor::CellStore& cells, std::string& out) {
     for (std::size_t i = 0; i < cells.Text1.size(); ++i) {
         if (i) out += ',';
         out += cells.Text1[i];
@@ -37,63 +32,89 @@ void write_line(const sensor::CellStore& cells, std::string& out) {
     out += '\n';
 }
 
+// Output still buffered goes out here, so a full disk is seen even when every write seemed to work.
+int finish_output(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "sensor-decode: Cannot write standard output: %s.\n", std::strerror(errno));
+        return 1;
+    }
+    return status;
+}
+
+int cannot_read(const std::string& name, int error) {
+    std::fprintf(stderr, "sensor-decode: Cannot read %s: %s.\n", name.c_str(), std::strerror(error));
+    return 1;
+}
+
+std::FILE* open_capture(const std::string& utf8_name) {
+#ifdef _WIN32
+    const std::filesystem::path path(std::u8string(utf8_name.begin(), utf8_name.end()));
+    return _wfopen(path.c_str(), L"rb");
+#else
+    return std::fopen(utf8_name.c_str(), "rb");
+#endif
+}
+
+bool is_folder(const std::string& utf8_name) {
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(std::u8string(utf8_name.begin(), utf8_name.end())), ec);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("sensor-decode");
-    QCoreApplication::setApplicationVersion(SENSOR_PANEL_VERSION);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(kDescription);
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument("capture", "Raw byte capture to decode; standard input when absent or \"-\".",
-                                 "[capture]");
-    if (!parser.parse(app.arguments())) return usage_error(parser.errorText() + ".", parser);
-    if (parser.isSet("help")) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
-        return 0;
+#ifdef _WIN32
+    // A capture holds any byte: 0x1A must not end it and CR LF must not shrink to LF. The log lines
+    // carry their own CR LF, which text mode would double.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    const auto parsed = sensor::read_decode_command_line(sensor::command_line_arguments(argc, argv));
+    if (const auto* error = std::get_if<sensor::UsageError>(&parsed)) {
+        std::fprintf(stderr, "sensor-decode: %s\n%s\n", error->sentence.c_str(), sensor::kDecodeUsage);
+        return 2;
     }
-    if (parser.isSet("version")) {
+    const auto& request = std::get<sensor::DecodeRequest>(parsed);
+    if (request.help) {
+        std::fputs(sensor::decode_help_text().c_str(), stdout);
+        return finish_output(0);
+    }
+    if (request.version) {
         std::printf("sensor-decode %s\n", SENSOR_PANEL_VERSION);
-        return 0;
-    }
-    const QStringList args = parser.positionalArguments();
-    if (args.size() > 1) return usage_error("Give at most one capture file.", parser);
-
-    const bool from_stdin = args.isEmpty() || args.front() == "-";
-    const QByteArray path = from_stdin ? QByteArray("standard input") : QFile::encodeName(args.front());
-    std::FILE* in = from_stdin ? stdin : std::fopen(path.constData(), "rb");
-    if (!in) {
-        std::fprintf(stderr, "sensor-decode: Cannot read %s: %s.\n", path.constData(), std::strerror(errno));
-        return 1;
+        return finish_output(0);
     }
 
+    const bool from_stdin = !request.capture;
+    const std::string name = from_stdin ? std::string("standard input") : *request.capture;
+    // Some C libraries open a folder and fail only on the read; this says the same everywhere.
+    if (!from_stdin && is_folder(name)) return cannot_read(name, EISDIR);
+    std::FILE* in = from_stdin ? stdin : open_capture(name);
+    if (!in) return cannot_read(name, errno);
+
+    AcceptingSink sink;
     sensor::PanelLogic panel('.');
+    panel.set_sink(&sink);
     panel.Load();
+    if (request.log_lines) panel.Command1_Click();
+
     std::vector<unsigned char> chunk(1 << 16);
     std::string out;
     int status = 0;
     for (;;) {
         const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), in);
         for (std::size_t i = 0; i < n; ++i) {
-            if (panel.receive(chunk[i]).frame_ended) write_line(panel.cells(), out);
+            const sensor::ByteOutcome outcome = panel.receive(chunk[i]);
+            if (!outcome.frame_ended) continue;
+            if (!request.log_lines) write_cells(panel.cells(), out);
+            else if (outcome.log_line) out += *outcome.log_line;
         }
         if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) break;
         out.clear();
         if (n < chunk.size()) {
-            if (std::ferror(in)) {
-                std::fprintf(stderr, "sensor-decode: Cannot read %s: %s.\n", path.constData(), std::strerror(errno));
-                status = 1;
-            }
+            if (std::ferror(in)) status = cannot_read(name, errno);
             break;
         }
     }
     if (!from_stdin) std::fclose(in);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "sensor-decode: Cannot write standard output: %s.\n", std::strerror(errno));
-        return 1;
-    }
-    return status;
+    return finish_output(status);
 }

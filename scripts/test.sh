@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds and runs every test in the normal and the
-# sanitizer build, then fuzzes the frame path for a few seconds when clang is present.
+# sanitizer build, fuzzes the frame path for a few seconds when clang is present, then runs the
+# core and sensor-decode built for Windows under Wine.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ scripts/setup.sh
 # Window tests run on Qt's offscreen platform, so no display is needed.
 export QT_QPA_PLATFORM=offscreen
 
-for preset in default sanitize; do
+for preset in check sanitize; do
   echo "== $preset build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
@@ -26,4 +27,6 @@ if command -v clang++ >/dev/null; then
 else
   echo "== clang++ not found: fuzzing skipped"
 fi
+scripts/test-windows.sh
+scripts/check-package.sh
 echo "All tests passed."

@@ -3,14 +3,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSaveFile>
-#include <QSocketNotifier>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 
+#include "link/reason_text.h"
+#include "panel/quit_signals.h"
 #include "sim/board_model.h"
 #include "sim/pty_board.h"
 
@@ -19,16 +16,13 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kRunError = 1;
 
-int stop_pipe[2] = {-1, -1};
+constexpr const char* kUsage =
+    "Usage: sensor-board-sim [--rate BYTES_PER_S | --flood] [--link PATH] [--seed N] [--capture FILE [--frames N]]";
 
-// A signal handler may only write; the event loop reads the pipe and quits in its own time.
-void on_stop_signal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(stop_pipe[1], &byte, 1);
-}
-
-int usage_error(const QCommandLineParser& parser, const QString& sentence) {
-    std::fprintf(stderr, "%s\n\n%s", qPrintable(sentence), qPrintable(parser.helpText()));
+// One sentence and one line of usage; --help has the rest.
+int usage_error(const QCommandLineParser&, QString sentence) {
+    if (!sentence.endsWith('.')) sentence += '.';
+    std::fprintf(stderr, "sensor-board-sim: %s\n%s\n", qUtf8Printable(sentence), kUsage);
     return kUsageError;
 }
 
@@ -42,7 +36,8 @@ int capture(const QString& path, unsigned long long frames, std::uint32_t seed) 
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        std::fprintf(stderr, "Cannot write the capture %s: %s.\n", qPrintable(path), qPrintable(file.errorString()));
+        std::fprintf(stderr, "sensor-board-sim: Cannot write the capture %s: %s.\n", qUtf8Printable(path),
+                     qUtf8Printable(sensor::reason_text(file.errorString())));
         return kRunError;
     }
     return 0;
@@ -111,26 +106,19 @@ int main(int argc, char** argv) {
     }
     if (parser.isSet(capture_option)) return capture(parser.value(capture_option), frames, options.seed);
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stop_pipe) != 0) {
-        std::perror("Cannot set up the stop signal");
+    if (!sensor::quit_on_signals(&app)) {
+        std::fprintf(stderr, "sensor-board-sim: Cannot set up the handling of Ctrl-C and kill.\n");
         return kRunError;
     }
-    QSocketNotifier stop_notifier(stop_pipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop_notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    struct sigaction action {};
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
 
     sensor::PtyBoard board(options);
     QString error;
     if (!board.start(&error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "sensor-board-sim: %s\n", qUtf8Printable(error));
         return kRunError;
     }
     if (parser.isSet(link_option) && !board.make_link(parser.value(link_option), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+        std::fprintf(stderr, "sensor-board-sim: %s\n", qUtf8Printable(error));
         return kRunError;
     }
     std::printf("%s\n", qPrintable(board.device_path()));

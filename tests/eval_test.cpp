@@ -15,7 +15,7 @@ TEST(IrDistance, BreakpointsEndsAndMarks) {
         {1023, "ERR"}, {866, "ERR"}, {865.5, "ERR"}, {865, "10"},  {700, "12.4408284023669"},
         {528, "14.9852071005917"}, {527, "15"}, {380, "20"}, {263, "25"}, {200, "30"},
         {151, "35"},   {112, "40"},  {74, "45"}, {51, "50"}, {41, "55"}, {10, "60"},
-        {5, "62.5"},   {1, "64.5"},  {0.5, "64.75"}, {0, "OK"}, {-1, std::nullopt},
+        {649, "13.1952662721893"} /* (v - U) * 5 / -span + D, in that order */, {5, "62.5"},   {1, "64.5"},  {0.5, "64.75"}, {0, "OK"}, {-1, std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(ir_distance_text(c.reading, '.'), c.text) << c.reading;
     EXPECT_EQ(ir_distance_text(700, ','), "12,4408284023669");
@@ -98,9 +98,11 @@ TEST(CsvRecorder, CountingRules) {
     EXPECT_EQ(frames(50), (std::vector<int>{50}));
 
     cells.Command1 = "START";
-    rec.LogCounter = 100;
+    rec.LogCounter = 0;
+    frames(100);
+    EXPECT_EQ(rec.LogCounter, 100) << "the counter reaches 100";
     frames(1);
-    EXPECT_EQ(rec.LogCounter, 0) << "wraps past 100";
+    EXPECT_EQ(rec.LogCounter, 0) << "and wraps only past 100";
     rec.LogCounter = 48;
     cells.Command1 = "STOP";
     EXPECT_EQ(frames(2), (std::vector<int>{2}));

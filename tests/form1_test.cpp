@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -19,15 +20,26 @@
 #include "eval/log_file.h"
 #include "link/serial_link.h"
 #include "panel/form1.h"
+#include "panel/main_window.h"
 #include "panel/panel_session.h"
-#include "pty_pair.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/wait.h"
 #include "sim/frame_encoder.h"
+#include "sim/simulated_connection.h"
 
 using namespace sensor;
 using sensor::testing::PtyPair;
 using sensor::testing::wait_until;
 
 namespace {
+
+// A session's options with a log of its own and nothing echoed to standard error.
+PanelOptions quiet_options(const QString& log_path) {
+    PanelOptions options;
+    options.log_path = log_path;
+    options.echo_to_stderr = false;
+    return options;
+}
 
 QRect px(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
 
@@ -110,9 +122,8 @@ TEST(Form1Layout, EveryControlAtItsDesignPlaceWithItsTextAndFont) {
     PanelLogic logic;
     Form1 form(logic);
     EXPECT_EQ(form.windowTitle(), "Form1");
-    EXPECT_EQ(form.width(), 813);
-    EXPECT_GE(form.height(), 449);
-    EXPECT_GE(form.status_line()->geometry().top(), 449) << "the status line lies below the panel area";
+    EXPECT_EQ(form.width(), 813) << "12195 twips";
+    EXPECT_EQ(form.height(), 449) << "6735 twips, the panel's client area and nothing else";
     EXPECT_EQ(form.font().family(), kTnr);
     EXPECT_DOUBLE_EQ(form.font().pointSizeF(), 12);
 
@@ -181,16 +192,20 @@ TEST(Form1Layout, TabOrderFollowsTheDesign) {
     EXPECT_EQ(chain, expected);
 }
 
-TEST(Form1Layout, AResizeMovesNothing) {
+TEST(Form1Layout, AResizeMovesNothingAndTheWindowNeverHidesThePanel) {
     PanelLogic logic;
-    Form1 form(logic);
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    const auto before = geometries(form);
+    MainWindow window(logic);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto before = geometries(window.form());
     for (const QSize size : {QSize(300, 200), QSize(1600, 1000)}) {
-        form.resize(size);
+        window.resize(size);
         QCoreApplication::processEvents();
-        EXPECT_EQ(geometries(form), before) << size.width() << "x" << size.height();
+        EXPECT_EQ(geometries(window.form()), before) << size.width() << "x" << size.height();
+        EXPECT_EQ(window.form().size(), QSize(813, 449));
+        const QRect status = window.status().geometry();
+        EXPECT_GE(window.height(), window.form().geometry().bottom() + status.height()) << "the status bar stays in view";
+        EXPECT_GE(window.width(), 813);
     }
 }
 
@@ -206,15 +221,13 @@ struct Form1Panel : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         PanelOptions options;
-        options.port = pair.path();
         options.log_path = dir.filePath("sensors.csv");
         options.echo_to_stderr = false;
-        session = std::make_unique<PanelSession>(options);
-        QString error;
-        ASSERT_TRUE(session->start(&error)) << error.toStdString();
-        ASSERT_TRUE(wait_until([&] { return session->link()->state() == SerialLink::State::Open; }));
-        form().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+        session = std::make_unique<PanelSession>(options, std::make_unique<SerialLink>(pair.path()));
+        session->start();
+        ASSERT_TRUE(wait_until([&] { return session->connection()->state() == BoardConnection::State::Open; }));
+        session->window().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&session->window()));
     }
 
     Form1& form() { return session->form(); }
@@ -318,17 +331,18 @@ TEST_F(Form1Panel, OptionBoxesToggleTheirBitOnEveryClick) {
     EXPECT_EQ(sent(8), bytes({27, 0, 19, 0, 23, 0, 19, 0}));
 }
 
-TEST_F(Form1Panel, AClickThatCannotBeSentChangesNothingAndSaysWhy) {
-    session->link()->close();
+TEST_F(Form1Panel, AClickWhileTheBoardIsAwayChangesThePanelAndSaysSo) {
+    session->connection()->close();
     click(form().Command4());
     click(form().Check1());
     click(form().Command1());
-    EXPECT_EQ(form().Text2(0)->text(), "ON");
-    EXPECT_FALSE(form().Check1()->isChecked()) << "the box stays as it was";
-    EXPECT_EQ(form().Command1()->text(), "START");
-    EXPECT_FALSE(form().Timer1()->isActive());
-    EXPECT_TRUE(form().status_line()->text().contains("Nothing was sent: the board is not connected (serial port"))
-        << form().status_line()->text().toStdString();
+    EXPECT_EQ(form().Text2(0)->text(), "OFF");
+    EXPECT_TRUE(form().Check1()->isChecked());
+    EXPECT_EQ(form().Command1()->text(), "STOP");
+    EXPECT_TRUE(form().Timer1()->isActive());
+    EXPECT_EQ(session->window().status().message(),
+              "The board is not connected: the panel follows the click, and the board will be told when it is back.");
+    EXPECT_EQ(session->window().status().history().size(), 2) << "said once, not per click";
     EXPECT_TRUE(pair.read_available().isEmpty());
 }
 
@@ -353,8 +367,8 @@ TEST_F(Form1Panel, FramesReachTheCellsAtTheDisplayRateNotPerFrame) {
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(form().Text1(i)->text().toStdString(), session->logic().cells().Text1[static_cast<std::size_t>(i)]) << i;
     EXPECT_LT(changes.count(), kFrames / 2) << "the widgets follow the display, not every frame";
-    EXPECT_TRUE(wait_until([&] { return form().status_line()->text().contains(QStringLiteral("%1 frames").arg(kFrames)); }))
-        << form().status_line()->text().toStdString();
+    EXPECT_TRUE(wait_until([&] { return session->window().status().fields_text().contains(QStringLiteral("%1 frames").arg(kFrames)); }))
+        << session->window().status().fields_text().toStdString();
 }
 
 // The command line of the real binary.
@@ -407,17 +421,15 @@ TEST(Form1CommandLine, HelpAndUsageErrors) {
 TEST(Form1Demo, TheSimulatedBoardFillsTheCells) {
     QTemporaryDir dir;
     PanelOptions options;
-    options.demo = true;
     options.log_path = dir.filePath("sensors.csv");
     options.echo_to_stderr = false;
-    PanelSession session(options);
-    QString error;
-    ASSERT_TRUE(session.start(&error)) << error.toStdString();
-    session.form().show();
+    PanelSession session(options, std::make_unique<SimulatedConnection>());
+    session.start();
+    session.window().show();
     EXPECT_TRUE(wait_until([&] { return !session.form().Text1(0)->text().isEmpty(); }, 5000));
-    EXPECT_EQ(session.link()->state(), SerialLink::State::Open);
-    session.form().close();  // the window's close shuts the session down: the port is closed
-    EXPECT_EQ(session.link()->state(), SerialLink::State::Closed);
+    EXPECT_EQ(session.connection()->state(), BoardConnection::State::Open);
+    session.window().close();  // the window's close shuts the session down: the board is closed
+    EXPECT_EQ(session.connection()->state(), BoardConnection::State::Closed);
 }
 
 TEST(Form1CommandLine, OpensTheGivenPortAndEndsCleanlyOnSigterm) {
@@ -448,4 +460,46 @@ TEST(Form1CommandLine, NoDisplayIsASentenceNotACrash) {
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(p.readAllStandardError().contains("No display")) ;
+}
+
+TEST(Form1Locale, ACommaLocaleShowsCommasAndLogsPoints) {
+    // The session takes the separator from the locale in force when it starts, as the program
+    // does from the user's environment.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    PtyPair pair;
+    QTemporaryDir dir;
+    const QString log = dir.filePath("sensors.csv");
+    {
+        PanelSession session(quiet_options(log), std::make_unique<SerialLink>(pair.path()));
+        session.start();
+        ASSERT_TRUE(wait_until([&] { return session.connection()->state() == BoardConnection::State::Open; }));
+        session.window().show();
+        QTest::mouseClick(session.form().Command1(), Qt::LeftButton);
+        ASSERT_EQ(session.form().Command1()->text(), "STOP");
+        // Module 1 at time of flight 300 (0.0508 m) and reading 700 (12.4408284023669 cm).
+        const auto frame = encode_frame({{700, 700, 700}, {300, 300, 300}, {100, 900}});
+        QByteArray stream;
+        for (int i = 0; i < 50; ++i) stream.append(reinterpret_cast<const char*>(frame.data()), frame.size());
+        pair.write(stream);
+        ASSERT_TRUE(wait_until([&] { return session.logic().frames_decoded() == 50; }));
+        session.form().refresh();
+        EXPECT_EQ(session.form().Text1(6)->text(), "0,0508");
+        EXPECT_EQ(session.form().Text1(11)->text(), "12,4408284023669");
+    }
+    QLocale::setDefault(before);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "0.0508,0.0508,0.0508,12.4408284023669,12.4408284023669,12.4408284023669,black,white\r\n");
+}
+
+TEST_F(Form1Panel, TheRunClockKeepsWhatTheOperatorTypedUntilTheCoreWritesIt) {
+    QTest::keyClicks(form().Text3(), "lap 1");
+    click(form().Command4());  // a click and a frame both refresh the panel
+    pair.write(QByteArray(17, '\x41').replace(16, 1, QByteArray(1, '\0')));
+    ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() == 1; }));
+    form().refresh();
+    EXPECT_EQ(form().Text3()->text(), "lap 1");
+    click(form().Command5());
+    EXPECT_EQ(form().Text3()->text(), "0") << "CLEAR writes the clock";
 }

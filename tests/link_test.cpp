@@ -5,9 +5,11 @@
 
 #include "link/control_byte.h"
 #include "link/frame_decoder.h"
-#include "link/frame_path.h"
+#include "panel/frame_path.h"
+#include "cells/number_text.h"
 #include "panel/panel_logic.h"
 #include "sim/frame_encoder.h"
+#include "tests/support/random_frames.h"
 
 using namespace sensor;
 
@@ -103,6 +105,8 @@ TEST(FrameDecoder, ModuleBytesToCells) {
         {"high flag", {0x21, 0x7F, 0x7F, 0x33}, "255", "51", "0.008636", true, false},
         {"low flag", {0x11, 0x00, 0x02, 0x33}, "128", "512", "0.0866986666666667", false, true},
         {"largest", {0x07, 0x7F, 0xFF, 0xFF}, "1023", "65535", "11.09726", false, false},
+        // Divided by 1800 before the multiplication by 0.3048; the other order ends in ...33.
+        {"division first", {0x40, 0x01, 0xB9, 0x0B}, "1", "47371", "8.02148933333334", false, false},
     };
     for (const Case& c : cases) {
         FrameSlots b{};
@@ -132,6 +136,69 @@ TEST(FrameDecoder, ZeroAloneRightAfterStartUp) {
     const auto& slots = panel.frame_path().receiver.FrameBytes;
     for (int i : {2, 3, 6, 7, 10, 11}) EXPECT_EQ(slots[i], 0.0f) << i;
     for (int i : {0, 1, 4, 5, 8, 9, 12, 13, 14, 15}) EXPECT_EQ(slots[i], 255.0f) << i;
+}
+
+TEST(FrameDecoder, EveryValueOfAHeadByte) {
+    // Module 2's head byte at position 4 takes each of its 256 values; its flags refer to
+    // positions 6 and 7, its reading bits to position 5. A zero there ends the frame early.
+    for (int head = 0; head < 256; ++head) {
+        SCOPED_TRACE(head);
+        PanelLogic panel;
+        panel.Load();
+        const std::vector<std::uint8_t> frame = {0x41, 0x01, 0x01, 0x01, static_cast<std::uint8_t>(head), 0xD5, 0x12, 0x34,
+                                                 0x41, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0};
+        int ends = 0;
+        for (std::uint8_t ch : frame) ends += panel.receive(ch).frame_ended ? 1 : 0;
+        const auto& t = panel.cells().Text1;
+        if (head == 0) {
+            EXPECT_EQ(ends, 2) << "the zero head ends a short frame, the last zero another";
+            continue;
+        }
+        ASSERT_EQ(ends, 1);
+        EXPECT_EQ(t[2], std::to_string((head & 7) * 128 + (0xD5 & 127)));
+        const int high = (head & 0x20) ? 0 : 0x12;
+        const int low = (head & 0x10) ? 0 : 0x34;
+        EXPECT_EQ(t[3], std::to_string(high * 256 + low));
+        EXPECT_EQ(t[7], double_text((high * 256 + low) / 1800.0 * 0.3048));
+        EXPECT_EQ(t[0], "129") << "module 1 is untouched by module 2's flags";
+        EXPECT_EQ(t[1], "257");
+    }
+}
+
+TEST(FramePath, TheTypedResultIsWhatTheCellsShow) {
+    PanelLogic panel;
+    panel.Load();
+    std::vector<std::uint8_t> stream = sensor::testing::random_frames(300, 5);
+    // A short frame, a wrapped one and a lone zero, for the byte counts.
+    for (int ch : {0x41, 0x01, 0}) stream.push_back(static_cast<std::uint8_t>(ch));
+    for (int i = 0; i < 20; ++i) stream.push_back(0x42);
+    stream.push_back(0);
+    stream.push_back(0);
+    std::vector<int> data_bytes;
+    panel.receive(stream, [&](const FrameResult& r) {
+        const auto& t = panel.cells().Text1;
+        data_bytes.push_back(r.data_bytes);
+        EXPECT_EQ(r.index, panel.frames_decoded());
+        for (std::size_t m = 0; m < 3; ++m) {
+            EXPECT_EQ(integer_text(r.infrared[m]), t[2 * m]);
+            EXPECT_EQ(single_text(r.time_of_flight[m]), t[2 * m + 1]);
+            EXPECT_EQ(double_text(r.ultrasonic_m[m]), t[6 + m]);
+            const InfraredDistance& d = r.infrared_cm[m];
+            const std::string shown = d.mark == InfraredMark::Number ? double_text(d.cm)
+                                      : d.mark == InfraredMark::Err  ? "ERR"
+                                                                     : "OK";
+            EXPECT_EQ(shown, t[11 + m]);
+        }
+        for (std::size_t g = 0; g < 2; ++g) {
+            EXPECT_EQ(integer_text(r.ground[g]), t[9 + g]);
+            EXPECT_EQ(r.verdict[g] == Verdict::White ? "white" : "black", t[14 + g]);
+        }
+    });
+    ASSERT_EQ(data_bytes.size(), 303u);
+    EXPECT_EQ(data_bytes[299], 16);
+    EXPECT_EQ(data_bytes[300], 2) << "short";
+    EXPECT_EQ(data_bytes[301], 20) << "wrapped";
+    EXPECT_EQ(data_bytes[302], 0) << "a lone zero";
 }
 
 TEST(FrameDecoder, FlaggedZeroSurvivesAShortFrame) {
@@ -191,7 +258,7 @@ std::vector<Snapshot> run(const std::vector<std::uint8_t>& stream, const std::ve
     PanelLogic panel;
     panel.Load();
     std::vector<Snapshot> seen;
-    auto snap = [&](const ByteOutcome&) {
+    auto snap = [&](const FrameResult&) {
         seen.push_back({panel.cells(), panel.frame_path().receiver.FrameBytes});
     };
     std::size_t from = 0;

@@ -9,7 +9,8 @@
 
 #include <random>
 
-#include "pty_pair.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/wait.h"
 #include "sim/frame_encoder.h"
 
 using namespace sensor;

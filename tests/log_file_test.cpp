@@ -3,7 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include "eval/log_file.h"
 
@@ -92,7 +97,7 @@ TEST(LogFile, AFullDiskLosesNothing) {
     EXPECT_EQ(log.waiting(), 12u);
     EXPECT_EQ(log.written(), 0u);
     ASSERT_EQ(said.size(), 1);
-    EXPECT_EQ(said[0], "Cannot write /dev/full: no space left on device; 1 line waiting.");
+    EXPECT_EQ(said[0], "Cannot write /dev/full: no space left on device. Lines wait and are retried every 2 s.");
     EXPECT_FALSE(log.flush());
     EXPECT_EQ(said.size(), 1) << "a retry of the same cause says nothing new";
 }
@@ -106,4 +111,29 @@ TEST(LogFile, PastTheLimitLinesAreCountedAndSaid) {
     EXPECT_EQ(log.dropped(), 3u);
     EXPECT_EQ(said.size(), 2);
     EXPECT_TRUE(log.state_text().contains("3 dropped"));
+}
+
+TEST(LogFile, ALineCutShortIsTakenBackWholeAndWaits) {
+    // A file size limit lets the write put down only part of the line, as a disk that fills up
+    // mid-line would; the half line must not stay in the file.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sensors.csv");
+    LogFile log(path);
+    log.append(line(1));
+    const qint64 whole = QFileInfo(path).size();
+
+    ::signal(SIGXFSZ, SIG_IGN);  // past the limit a write fails instead of ending the process
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = static_cast<rlim_t>(whole + 10);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    log.append(line(2));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    EXPECT_EQ(contents(path), lines(1, 1)) << "only whole lines are in the file";
+    EXPECT_EQ(log.waiting(), 1u);
+    log.append(line(3));
+    EXPECT_EQ(contents(path), lines(1, 3));
+    EXPECT_EQ(log.waiting(), 0u);
 }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "panel/line_health.h"
 #include "panel/panel_logic.h"
 
 using namespace sensor;
@@ -101,18 +102,75 @@ TEST_F(Panel, OptionBoxesToggleAndResetUnticksThem) {
     EXPECT_EQ(sink.bytes, (std::vector<int>{27, 0, 19, 0, 23, 0, 87, 0}));
 }
 
-TEST_F(Panel, NothingChangesWhenTheBoardIsNotConnected) {
+TEST_F(Panel, WhileTheBoardIsAwayThePanelFollowsTheOperatorAndTellsTheBoardLater) {
+    EXPECT_FALSE(panel.connection_opened()) << "a first open with nothing missed sends nothing";
     panel.Command1_Click();
     sink.connected = false;
-    const CellStore before = panel.cells();
-    for (auto click : {&PanelLogic::Command1_Click, &PanelLogic::Command2_Click, &PanelLogic::Command3_Click,
-                       &PanelLogic::Command4_Click, &PanelLogic::Command6_Click, &PanelLogic::Check1_Click,
-                       &PanelLogic::Check2_Click}) {
-        EXPECT_EQ((panel.*click)(), CommandOutcome::NotSent);
-    }
-    EXPECT_EQ(panel.ControlByte(), 147);
-    EXPECT_EQ(panel.cells().Command1, before.Command1);
-    EXPECT_EQ(panel.cells().Text2, before.Text2);
-    EXPECT_TRUE(panel.Timer1Enabled());
-    EXPECT_FALSE(panel.Check1());
+    EXPECT_EQ(panel.Command1_Click(), CommandOutcome::Pending) << "STOP while away";
+    EXPECT_EQ(panel.cells().Command1, "START");
+    EXPECT_FALSE(panel.Timer1Enabled()) << "the run clock stops although the board did not hear it";
+    EXPECT_EQ(panel.Command4_Click(), CommandOutcome::Pending);
+    EXPECT_EQ(panel.cells().Text2[0], "OFF");
+    EXPECT_EQ(panel.Check1_Click(), CommandOutcome::Pending);
+    EXPECT_TRUE(panel.Check1());
+    EXPECT_EQ(panel.ControlByte(), 18 | 8);
+    EXPECT_EQ(panel.Command2_Click(), CommandOutcome::Pending);
+    EXPECT_EQ(panel.Command6_Click(), CommandOutcome::Refused) << "the guard holds while away too";
+
+    sink.bytes.clear();
+    sink.connected = true;
+    EXPECT_TRUE(panel.connection_opened());
+    EXPECT_EQ(sink.bytes, (std::vector<int>{16 | 8, 0})) << "the board gets the panel's byte once";
+    EXPECT_FALSE(panel.connection_opened()) << "and only once";
+
+    // A reset while away sets the panel to its start; the return sends 19, not the reset bit.
+    sink.connected = false;
+    EXPECT_EQ(panel.Command3_Click(), CommandOutcome::Pending);
+    EXPECT_EQ(panel.ControlByte(), 19);
+    sink.connected = true;
+    sink.bytes.clear();
+    EXPECT_TRUE(panel.connection_opened());
+    EXPECT_EQ(sink.bytes, (std::vector<int>{19, 0}));
+}
+
+TEST_F(Panel, ALossOrAnotherPortMeansTheBoardIsToldOnTheNextOpen) {
+    panel.Check2_Click();
+    sink.bytes.clear();
+    panel.connection_lost();
+    EXPECT_TRUE(panel.connection_opened());
+    EXPECT_EQ(sink.bytes, (std::vector<int>{23, 0}));
+    sink.bytes.clear();
+    panel.connection_switched();
+    EXPECT_TRUE(panel.connection_opened());
+    EXPECT_EQ(sink.bytes, (std::vector<int>{23, 0}));
+}
+
+TEST(LineHealth, RateFromTheFirstSecondAndAfterARestart) {
+    LineHealth h;
+    EXPECT_EQ(h.quiet_ms(0), -1);
+    h.restart(1000);
+    // 113 frames a second, one every 8.85 ms, for half a second.
+    for (int i = 1; i <= 56; ++i) h.frame(1000 + i * 1000 / 113, 16);
+    EXPECT_NEAR(h.frames_per_second(1500), 113, 3) << "right before a full second has passed";
+    for (int i = 57; i <= 113 * 5; ++i) h.frame(1000 + i * 1000 / 113, 16);
+    EXPECT_NEAR(h.frames_per_second(6000), 113, 3);
+    EXPECT_EQ(h.quiet_ms(6000), 0);
+    EXPECT_NEAR(h.frames_per_second(6500), 56, 7) << "half the last second was quiet (to a tenth of a second)";
+    EXPECT_EQ(h.frames_per_second(8000), 0);
+    EXPECT_EQ(h.quiet_ms(8000), 2000);
+
+    h.restart(9000);  // the board is back after a reconnect
+    EXPECT_EQ(h.quiet_ms(9100), 100) << "quiet since the open, not since the last frame before it";
+    for (int i = 1; i <= 20; ++i) h.frame(9000 + i * 10, 16);
+    EXPECT_NEAR(h.frames_per_second(9200), 100, 1) << "not diluted by the time before the reconnect";
+    EXPECT_EQ(h.frames(), 113u * 5 + 20);
+}
+
+TEST(LineHealth, ShortAndWrappedFramesAreCounted) {
+    LineHealth h;
+    h.restart(0);
+    for (int bytes : {16, 15, 0, 16, 17, 40, 16}) h.frame(1, bytes);
+    EXPECT_EQ(h.frames(), 7u);
+    EXPECT_EQ(h.short_frames(), 2u);
+    EXPECT_EQ(h.wrapped_frames(), 2u);
 }

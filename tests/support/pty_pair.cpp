@@ -1,10 +1,8 @@
-#include "pty_pair.h"
+#include "tests/support/pty_pair.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -16,16 +14,20 @@
 
 namespace sensor::testing {
 
-PtyPair::PtyPair() {
+bool open_raw_pty(int* master, int* slave, QString* slave_path) {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
-    if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
-        ADD_FAILURE() << "openpty failed: " << std::strerror(errno);
-        return;
-    }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    path_ = QString::fromLocal8Bit(name);
+    if (::openpty(master, slave, name, &raw, nullptr) != 0) return false;
+    ::fcntl(*master, F_SETFL, ::fcntl(*master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(*master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(*slave, F_SETFD, FD_CLOEXEC);
+    if (slave_path) *slave_path = QString::fromLocal8Bit(name);
+    return true;
+}
+
+PtyPair::PtyPair() {
+    if (!open_raw_pty(&master_, &slave_, &path_)) ADD_FAILURE() << "openpty failed: " << std::strerror(errno);
 }
 
 PtyPair::~PtyPair() {
@@ -67,17 +69,6 @@ void PtyPair::close_master() {
 void PtyPair::close_slave() {
     if (slave_ >= 0) ::close(slave_);
     slave_ = -1;
-}
-
-bool wait_until(const std::function<bool()>& done, int deadline_ms) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > deadline_ms) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 }  // namespace sensor::testing

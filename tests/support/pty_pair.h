@@ -28,7 +28,7 @@ private:
     QString path_;
 };
 
-// Runs the Qt event loop until done() holds or the deadline passes; returns done().
-bool wait_until(const std::function<bool()>& done, int deadline_ms = 5000);
+// Opens a pseudo-terminal pair in raw mode, the master non-blocking; false with errno set.
+bool open_raw_pty(int* master, int* slave, QString* slave_path);
 
 }  // namespace sensor::testing

@@ -1,0 +1,53 @@
+// The serial ports present on this machine, followed as adapters are plugged in and pulled out:
+// asked once a second, and a change is signalled within two.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+namespace sensor {
+
+struct PortInfo {
+    QString location;  // what opens it: /dev/ttyUSB0, COM3
+    QString description;
+    QString manufacturer;
+    QString serial_number;
+
+    bool operator==(const PortInfo&) const = default;
+    // "/dev/ttyUSB0 (FT232R USB UART)", for menus and sentences.
+    QString label() const;
+};
+
+class PortList : public QObject {
+    Q_OBJECT
+public:
+    using Source = std::function<QList<PortInfo>()>;
+
+    // source: where the list comes from; by default QSerialPortInfo, tests give their own.
+    explicit PortList(Source source = {}, QObject* parent = nullptr);
+
+    static QList<PortInfo> system_ports();
+
+    // Starts following the list (and reads it once now); stop() ends the polling.
+    void start();
+    void stop();
+    void refresh();  // reads the list now
+
+    const QList<PortInfo>& ports() const { return ports_; }
+    // The ports but one, as "a (x), b (y)", for the sentence that points the user elsewhere.
+    QString others_than(const QString& location) const;
+
+signals:
+    void changed(const QList<sensor::PortInfo>& ports);
+
+private:
+    Source source_;
+    QList<PortInfo> ports_;
+    QTimer poll_;
+};
+
+}  // namespace sensor

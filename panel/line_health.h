@@ -1,0 +1,42 @@
+// How the line from the board is doing, for the status bar: frames, frames per second over the
+// last second (right from the first one), frames that came short or wrapped, and how old the last
+// frame is. Times are milliseconds of a monotonic clock, given by the caller.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace sensor {
+
+class LineHealth {
+public:
+    // A connection opened: the rate and the age start again; the counts go on.
+    void restart(std::int64_t now_ms);
+    // A frame ended; data_bytes is how many non-zero bytes it had (16 for a whole frame).
+    void frame(std::int64_t now_ms, int data_bytes);
+
+    double frames_per_second(std::int64_t now_ms) const;
+    // Milliseconds since the last frame, or since the restart when none came; -1 before a restart.
+    std::int64_t quiet_ms(std::int64_t now_ms) const;
+    bool any_frame_since_restart() const { return last_frame_ms_ >= 0; }
+
+    std::uint64_t frames() const { return frames_; }
+    std::uint64_t short_frames() const { return short_; }
+    std::uint64_t wrapped_frames() const { return wrapped_; }
+
+private:
+    static constexpr std::int64_t kBucketMs = 100;
+    static constexpr std::size_t kBuckets = 10;  // one second
+
+    void advance(std::int64_t now_ms) const;
+
+    mutable std::array<std::uint32_t, kBuckets> buckets_{};
+    mutable std::int64_t bucket_start_ms_ = 0;  // start of the newest bucket
+    std::int64_t restart_ms_ = -1;
+    std::int64_t last_frame_ms_ = -1;
+    std::uint64_t frames_ = 0;
+    std::uint64_t short_ = 0;
+    std::uint64_t wrapped_ = 0;
+};
+
+}  // namespace sensor

@@ -1,0 +1,16 @@
+// The CPU time this process has used, user and system, in seconds: for "costs nothing while idle"
+// checks and the benchmarks' shares of a core.
+#pragma once
+
+#include <sys/resource.h>
+
+namespace sensor::testing {
+
+inline double cpu_seconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace sensor::testing

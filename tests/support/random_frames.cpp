@@ -1,0 +1,25 @@
+#include "tests/support/random_frames.h"
+
+namespace sensor::testing {
+
+BoardReadings random_readings(std::mt19937& rng) {
+    std::uniform_int_distribution<int> ten_bits(0, 1023), sixteen_bits(0, 65535);
+    BoardReadings r;
+    for (int& v : r.infrared) v = ten_bits(rng);
+    for (int& v : r.time_of_flight) v = sixteen_bits(rng);
+    for (int& v : r.ground) v = ten_bits(rng);
+    return r;
+}
+
+std::vector<std::uint8_t> random_frames(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(count) * kFrameLength);
+    for (int i = 0; i < count; ++i) {
+        const EncodedFrame f = encode_frame(random_readings(rng));
+        bytes.insert(bytes.end(), f.begin(), f.end());
+    }
+    return bytes;
+}
+
+}  // namespace sensor::testing

@@ -1,0 +1,17 @@
+// Frames for tests and benchmarks: random readings over their whole ranges, encoded as the board
+// sends them, the same for the same seed.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "sim/frame_encoder.h"
+
+namespace sensor::testing {
+
+BoardReadings random_readings(std::mt19937& rng);
+// count whole frames, 17 bytes each.
+std::vector<std::uint8_t> random_frames(int count, std::uint32_t seed);
+
+}  // namespace sensor::testing
