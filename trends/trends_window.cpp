@@ -40,7 +40,7 @@ QString span_name(int seconds) {
 
 TrendsWindow::TrendsWindow(const History& history, QWidget* parent) : QMainWindow(parent), history_(history) {
     setObjectName(QStringLiteral("TrendsWindow"));
-    setWindowTitle(QStringLiteral("Trends"));
+    setWindowTitle(tr("Trends"));
 
     plots_area_ = new QWidget(this);
     plots_area_->setObjectName(QStringLiteral("plots"));
@@ -85,14 +85,14 @@ TrendsWindow::~TrendsWindow() {
 }
 
 void TrendsWindow::build_actions() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction* save = file->addAction(QStringLiteral("&Save plot…"), this, &TrendsWindow::save_plot);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* save = file->addAction(tr("&Save plot…"), this, &TrendsWindow::save_plot);
     save->setShortcut(QKeySequence::Save);
     file->addSeparator();
-    QAction* close_action = file->addAction(QStringLiteral("&Close"), this, &QWidget::close);
+    QAction* close_action = file->addAction(tr("&Close"), this, &QWidget::close);
     close_action->setShortcut(QKeySequence::Close);
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
     auto* spans = new QActionGroup(this);
     for (std::size_t i = 0; i < kSpansSeconds.size(); ++i) {
         const int seconds = kSpansSeconds[i];
@@ -103,16 +103,16 @@ void TrendsWindow::build_actions() {
         spans->addAction(span_actions_[i]);
     }
     view->addSeparator();
-    fixed_action_ = view->addAction(QStringLiteral("&Fixed y range"), this, &TrendsWindow::set_fixed_range);
+    fixed_action_ = view->addAction(tr("&Fixed y range"), this, &TrendsWindow::set_fixed_range);
     fixed_action_->setCheckable(true);
     fixed_action_->setShortcut(QKeySequence(Qt::Key_F));
-    fixed_action_->setToolTip(QStringLiteral("The full range of each quantity instead of the range of the data in view (F)"));
-    pause_action_ = view->addAction(QStringLiteral("&Pause"), this, &TrendsWindow::set_paused);
+    fixed_action_->setToolTip(tr("The full range of each quantity instead of the range of the data in view (F)"));
+    pause_action_ = view->addAction(tr("&Pause"), this, &TrendsWindow::set_paused);
     pause_action_->setCheckable(true);
     pause_action_->setShortcut(QKeySequence(Qt::Key_Space));
-    pause_action_->setToolTip(QStringLiteral("Hold the view; frames keep being recorded (Space)"));
+    pause_action_->setToolTip(tr("Hold the view; frames keep being recorded (Space)"));
 
-    QToolBar* bar = addToolBar(QStringLiteral("Trends"));
+    QToolBar* bar = addToolBar(tr("Trends"));
     bar->setObjectName(QStringLiteral("trends_toolbar"));
     bar->setMovable(false);
     for (QAction* a : span_actions_) bar->addAction(a);
@@ -217,7 +217,7 @@ void TrendsWindow::set_paused(bool paused) {
     pause_action_->setChecked(paused);
     if (paused == paused_) return;
     paused_ = paused;
-    setWindowTitle(paused ? QStringLiteral("Trends (paused)") : QStringLiteral("Trends"));
+    setWindowTitle(paused ? tr("Trends (paused)") : tr("Trends"));
     if (paused) {
         redraw_timer_.stop();
         paused_end_ns_ = redraws_ > 0 ? shown_end_ns_ : view_end_ns(history_.newest_ns());
@@ -240,7 +240,7 @@ void TrendsWindow::hover_column(int column) {
 }
 
 QString TrendsWindow::readout() const {
-    if (hover_ < 0 || hover_ >= columns_.width) return QStringLiteral("Point at a plot to read the values there.");
+    if (hover_ < 0 || hover_ >= columns_.width) return tr("Point at a plot to read the values there.");
     const std::int64_t begin = column_start_ns(columns_, hover_);
     const std::int64_t middle = begin + (column_start_ns(columns_, hover_ + 1) - begin) / 2;
     if (!history_.empty()) {
@@ -248,7 +248,7 @@ QString TrendsWindow::readout() const {
         const std::int64_t t = history_.time_at(index);
         if (t >= columns_.begin_ns && t < columns_.end_ns) return frame_readout(history_, index, QLocale());
     }
-    return QStringLiteral("%1   no frame here").arg(run_time_text(static_cast<double>(middle - history_.origin_ns()) / 1e9, 2));
+    return tr("%1   no frame here").arg(run_time_text(static_cast<double>(middle - history_.origin_ns()) / 1e9, 2));
 }
 
 void TrendsWindow::update_readout() { readout_->setText(readout()); }
@@ -265,8 +265,8 @@ QImage TrendsWindow::plot_image() {
 
 void TrendsWindow::save_plot() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save plot"), folder + QStringLiteral("/trends.png"),
-                                                QStringLiteral("PNG images (*.png)"));
+    QString path = QFileDialog::getSaveFileName(this, tr("Save plot"), folder + QStringLiteral("/trends.png"),
+                                                tr("PNG images (*.png)"));
     if (path.isEmpty()) return;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) path += QStringLiteral(".png");
     save_plot_to(path);
@@ -275,7 +275,7 @@ void TrendsWindow::save_plot() {
 QString TrendsWindow::save_plot_to(const QString& path) {
     const QString sentence = save_png(plot_image(), path);
     if (sentence.isEmpty()) {
-        show_message(QStringLiteral("Saved the plot to %1.").arg(path));
+        show_message(tr("Saved the plot to %1.").arg(path));
         return {};
     }
     show_message(sentence);
