@@ -191,7 +191,8 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& 
         const double span_s = static_cast<double>(columns_->end_ns - columns_->begin_ns) / 1e9;
         const double begin_s = static_cast<double>(columns_->begin_ns - origin_ns_) / 1e9;
         const double tick = time_step(span_s, l.area.width(), 70);
-        for (double t = std::ceil(begin_s / tick) * tick; t <= begin_s + span_s; t += tick) {
+        // No ticks before the first frame: the run starts there.
+        for (double t = std::max(std::ceil(begin_s / tick) * tick, 0.0); t <= begin_s + span_s; t += tick) {
             const double x = l.area.left() + (t - begin_s) / span_s * l.area.width();
             painter.setPen(kGrid);
             painter.drawLine(QPointF(x, l.area.top()), QPointF(x, l.area.bottom()));
