@@ -124,6 +124,32 @@ TrendPicture::Layout TrendPicture::layout(QSize size) const {
     return l;
 }
 
+const QStaticText& TrendPicture::label(const QPainter& painter, const QString& text) const {
+    // Time labels change as the view moves; a few hundred distinct ones are plenty to keep.
+    if (labels_.size() > 512) labels_.clear();
+    const QString key = text + QChar(0x1f) + QString::number(painter.font().pointSizeF());
+    auto found = labels_.find(key);
+    if (found == labels_.end()) {
+        QStaticText prepared(text);
+        prepared.setTextFormat(Qt::PlainText);
+        prepared.prepare(QTransform(), painter.font());
+        found = labels_.insert(key, prepared);
+    }
+    return *found;
+}
+
+void TrendPicture::draw_label(QPainter& painter, const QRectF& rect, int flags, const QString& text) const {
+    const QStaticText& prepared = label(painter, text);
+    const QSizeF size = prepared.size();
+    double x = rect.left();
+    if (flags & Qt::AlignRight) x = rect.right() - size.width();
+    if (flags & Qt::AlignHCenter) x = rect.center().x() - size.width() / 2;
+    double y = rect.top();
+    if (flags & Qt::AlignBottom) y = rect.bottom() - size.height();
+    if (flags & Qt::AlignVCenter) y = rect.center().y() - size.height() / 2;
+    painter.drawStaticText(QPointF(std::round(x), std::round(y)), prepared);
+}
+
 bool TrendPicture::have_columns() const {
     return columns_ != nullptr && columns_->width > 0 && columns_->end_ns > columns_->begin_ns;
 }
@@ -157,13 +183,13 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& 
 
     // Title on the left, the legend on the right, in the traces' colours.
     painter.setPen(text_colour);
-    painter.drawText(l.title.adjusted(0, 0, 0, -2), Qt::AlignLeft | Qt::AlignBottom, title(kind_));
+    draw_label(painter, l.title.adjusted(0, 0, 0, -2), Qt::AlignLeft | Qt::AlignBottom, title(kind_));
     int legend_x = l.title.right();
     auto legend_entry = [&](const QString& text, const QPen& pen) {
-        const int w = metrics.horizontalAdvance(text);
+        const int w = static_cast<int>(std::ceil(label(painter, text).size().width()));
         legend_x -= w;
         painter.setPen(text_colour);
-        painter.drawText(QRect(legend_x, l.title.top(), w, l.title.height() - 2), Qt::AlignLeft | Qt::AlignBottom, text);
+        draw_label(painter, QRect(legend_x, l.title.top(), w, l.title.height() - 2), Qt::AlignLeft | Qt::AlignBottom, text);
         legend_x -= 20;
         painter.setPen(pen);
         const int line_y = l.title.bottom() - metrics.height() / 2;
@@ -182,7 +208,7 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& 
         painter.drawLine(QPointF(l.area.left(), row), QPointF(l.area.right(), row));
         painter.setPen(text_colour);
         const double shown = std::abs(v) < step / 2 ? 0.0 : v;
-        painter.drawText(QRectF(0, row - metrics.height() / 2.0, kLeftMargin - 6, metrics.height()),
+        draw_label(painter, QRectF(0, row - metrics.height() / 2.0, kLeftMargin - 6, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, locale.toString(shown, 'g', 6));
     }
 
@@ -199,8 +225,7 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& 
             if (!time_labels_) continue;
             painter.setPen(text_colour);
             const QString text = run_time_text(t, tick < 1 ? 1 : 0);
-            const int w = metrics.horizontalAdvance(text);
-            painter.drawText(QRectF(x - w / 2.0, l.time_labels.top(), w, l.time_labels.height()), Qt::AlignCenter, text);
+            draw_label(painter, QRectF(x - 40, l.time_labels.top(), 80, l.time_labels.height()), Qt::AlignCenter, text);
         }
     }
 
@@ -211,9 +236,9 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& 
     }
     if (kind_ == PlotKind::Infrared) {
         painter.setPen(text_colour);
-        painter.drawText(QRect(0, l.ok_strip.top(), kLeftMargin - 6, l.ok_strip.height()), Qt::AlignRight | Qt::AlignVCenter,
+        draw_label(painter, QRect(0, l.ok_strip.top(), kLeftMargin - 6, l.ok_strip.height()), Qt::AlignRight | Qt::AlignVCenter,
                          QStringLiteral("OK"));
-        painter.drawText(QRect(0, l.err_strip.top(), kLeftMargin - 6, l.err_strip.height()),
+        draw_label(painter, QRect(0, l.err_strip.top(), kLeftMargin - 6, l.err_strip.height()),
                          Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ERR"));
     }
 }
@@ -279,7 +304,7 @@ void TrendPicture::paint_marks(QPainter& painter, const Layout& l, const std::ar
             }
             painter.setPen(colour(chans[g]));
             painter.drawRect(band.adjusted(-1, -1, 0, 0));
-            painter.drawText(QRect(0, band.top() - 2, kLeftMargin - 6, band.height() + 4), Qt::AlignRight | Qt::AlignVCenter,
+            draw_label(painter, QRect(0, band.top() - 2, kLeftMargin - 6, band.height() + 4), Qt::AlignRight | Qt::AlignVCenter,
                              channel_name(chans[g]));
         }
         painter.setFont(font);
@@ -289,7 +314,7 @@ void TrendPicture::paint_marks(QPainter& painter, const Layout& l, const std::ar
                                                  [](const ColumnFrames& f) { return f.count == 0; });
     if (empty) {
         painter.setPen(kFrame);
-        painter.drawText(l.area, Qt::AlignCenter, QStringLiteral("No frames in this time span"));
+        draw_label(painter, l.area, Qt::AlignCenter, QStringLiteral("No frames in this time span"));
     }
     painter.setPen(kFrame);
     painter.drawRect(l.area.adjusted(-1, -1, 0, 0));

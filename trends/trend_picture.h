@@ -8,7 +8,10 @@
 #include <QImage>
 #include <QLine>
 #include <QPalette>
+#include <QHash>
 #include <QRect>
+#include <QStaticText>
+#include <QString>
 
 #include <array>
 #include <cstdint>
@@ -53,6 +56,9 @@ private:
     struct Layout;
     Layout layout(QSize size) const;
     bool have_columns() const;
+    // Labels are laid out once and kept, so a redraw does not shape the same text again.
+    const QStaticText& label(const QPainter& painter, const QString& text) const;
+    void draw_label(QPainter& painter, const QRectF& rect, int flags, const QString& text) const;
     void paint_axes(QPainter& painter, const Layout& l, const RowMap& y, const QFont& font, const QPalette& palette) const;
     // Returns, per channel, the lines that join columns across empty ones.
     std::array<std::vector<QLine>, 3> stroke_traces(QImage& image, const RowMap& y) const;
@@ -64,6 +70,7 @@ private:
     std::int64_t origin_ns_ = 0;
     bool fixed_range_ = false;
     bool time_labels_ = false;
+    mutable QHash<QString, QStaticText> labels_;
 };
 
 }  // namespace sensor
