@@ -11,13 +11,16 @@ std::vector<QLine> stroke_columns(QImage& image, const RowMap& rows, std::span<c
     pixel = qPremultiply(pixel);
     const qreal ratio = image.devicePixelRatio();
     auto device = [&](int logical) { return static_cast<int>(std::floor(logical * ratio)); };
+    // Taken once: scanLine() checks for a shared copy on every call.
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     auto stroke = [&](int x, int top, int bottom) {
         const int x0 = std::clamp(device(x), 0, image.width() - 1);
         const int x1 = std::clamp(std::max(device(x + 1), x0 + 1), 1, image.width());
         const int y0 = std::clamp(device(top), 0, image.height() - 1);
         const int y1 = std::clamp(std::max(device(bottom + 1), y0 + 1), 1, image.height());
         for (int row = y0; row < y1; ++row) {
-            auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+            auto* line = reinterpret_cast<QRgb*>(bits + row * stride);
             std::fill(line + x0, line + x1, pixel);
         }
     };

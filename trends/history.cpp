@@ -89,7 +89,14 @@ void History::add_to(std::uint64_t first, std::uint64_t end, FrameSummary& summa
     std::size_t s = slot(first);
     for (std::uint64_t i = first; i < end; ++i) {
         const float* codes = &points_[s * kChannelCount];
-        for (std::size_t c = 0; c < kChannelCount; ++c) summary.channels[c].add(decode(codes[c]));
+        for (std::size_t c = 0; c < kChannelCount; ++c) {
+            // Marks are rare; a plain value skips decoding.
+            if (std::isfinite(codes[c])) {
+                summary.channels[c].add_value(codes[c]);
+            } else {
+                summary.channels[c].add(decode(codes[c]));
+            }
+        }
         const Verdict* verdicts = &verdicts_[s * kGroundSensorCount];
         for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
             summary.verdicts[g].black = summary.verdicts[g].black || verdicts[g] == Verdict::Black;
@@ -100,17 +107,20 @@ void History::add_to(std::uint64_t first, std::uint64_t end, FrameSummary& summa
 }
 
 std::uint64_t History::index_at_or_after(std::int64_t time_ns) const {
-    std::uint64_t low = begin_index();
-    std::uint64_t high = end_;
-    while (low < high) {
-        const std::uint64_t mid = low + (high - low) / 2;
-        if (time_at(mid) < time_ns) {
-            low = mid + 1;
-        } else {
-            high = mid;
-        }
+    // The held frames lie in at most two runs of slots, each in time order: search the one that
+    // holds the time, without a division per step.
+    const std::uint64_t begin = begin_index();
+    const std::size_t held = size();
+    if (held == 0) return end_;
+    const std::size_t first_slot = slot(begin);
+    const std::size_t first_run = std::min(held, capacity_ - first_slot);
+    const auto* times = times_.data();
+    if (first_run == held || time_ns <= times[first_slot + first_run - 1]) {
+        const auto* found = std::lower_bound(times + first_slot, times + first_slot + first_run, time_ns);
+        return begin + static_cast<std::uint64_t>(found - (times + first_slot));
     }
-    return low;
+    const auto* found = std::lower_bound(times, times + (held - first_run), time_ns);
+    return begin + first_run + static_cast<std::uint64_t>(found - times);
 }
 
 std::uint64_t History::nearest_index(std::int64_t time_ns) const {

@@ -31,7 +31,7 @@ struct RowMap {
         return std::clamp(area.bottom() - (v - range.low) * scale(), static_cast<double>(area.top()),
                           static_cast<double>(area.bottom()));
     }
-    int row(float v) const { return static_cast<int>(std::lround(y(v))); }
+    int row(float v) const { return static_cast<int>(y(v) + 0.5); }  // y is never negative
 };
 
 // 1, 2 or 5 times a power of ten, no smaller than span / max_steps.

@@ -41,21 +41,25 @@ struct ChannelSummary {
     bool break_before = false;
     bool break_after = false;
 
+    void add_value(float v) {
+        if (values == 0) first = v;
+        last = v;
+        min = std::min(min, v);
+        max = std::max(max, v);
+        ++values;
+        break_after = false;
+    }
+
     void add(TrendPoint p) {
-        if (p.kind != PointKind::Value) {
+        if (p.kind == PointKind::Value) {
+            add_value(p.value);
+        } else {
             err = err || p.kind == PointKind::Err;
             ok = ok || p.kind == PointKind::Ok;
             none = none || p.kind == PointKind::None;
             break_after = true;
             if (values == 0) break_before = true;
-            return;
         }
-        if (values == 0) first = p.value;
-        last = p.value;
-        min = std::min(min, p.value);
-        max = std::max(max, p.value);
-        ++values;
-        break_after = false;
     }
 
     // Appends the frames summarised by `later`, which follow this summary's frames directly.
