@@ -18,9 +18,8 @@ class History {
 public:
     // Ten minutes at the line rate: 19200 baud, 10 bits a byte, 17 bytes a frame.
     static constexpr std::size_t kDefaultCapacity = 68'000;
-    // Frames per summary block: about the square root of the frames in one pixel column at a
-    // ten-minute span, which keeps both the block count and the frames walked at a column's
-    // edges small.
+    // Frames per summary block. A pixel column at the ten-minute span holds about 68 frames:
+    // whole blocks cover most of it, and the frames read one by one at its edges stay few.
     static constexpr std::uint64_t kBlockFrames = 16;
 
     explicit History(std::size_t capacity = kDefaultCapacity);
