@@ -76,6 +76,11 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
 
 PanelSession::~PanelSession() {
     shutdown();
+    // The members' own last words (the log's final flush) must not reach a half-destroyed session.
+    log_.disconnect(this);
+    recorder_.disconnect(this);
+    ports_.disconnect(this);
+    window_.disconnect(this);
     logic_.set_sink(nullptr);
     if (connection_) connection_->disconnect(this);
     connection_.reset();
