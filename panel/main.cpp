@@ -37,7 +37,7 @@ struct CommandLine {
 };
 
 constexpr const char* kUsage =
-    "Usage: sensor-panel [--port NAME | --demo | --replay FILE [--speed X]] [--log PATH] [--record FILE] [--help] [--version]";
+    "Usage: sensor-panel [--port NAME | --demo | --replay FILE [--speed X]] [--log PATH] [--record FILE] [--trends]";
 
 void usage_error(const QString& sentence) {
     std::fprintf(stderr, "sensor-panel: %s\n%s\n", qUtf8Printable(sentence), kUsage);
@@ -98,6 +98,11 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     parser.addOption(record_option);
     parser.addOption(replay_option);
     parser.addOption(speed_option);
+    const QCommandLineOption trends_option(
+        QStringLiteral("trends"),
+        QStringLiteral("Open the Trends window (plots of every reading over time) at start; View > Trends (Ctrl+T) opens "
+                       "it later."));
+    parser.addOption(trends_option);
     const QCommandLineOption help_option = parser.addHelpOption();
     const QCommandLineOption version_option = parser.addVersionOption();
 
@@ -150,6 +155,7 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     options.record = parser.value(record_option);
     options.replay = parser.value(replay_option);
     options.speed = speed;
+    options.panel.trends = parser.isSet(trends_option);
     return options;
 }
 

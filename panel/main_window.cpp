@@ -91,6 +91,9 @@ void MainWindow::build_menus() {
     connect(logging_action_, &QAction::toggled, this, &MainWindow::logging_switched);
 
     view_menu_ = menuBar()->addMenu(tr("&View"));
+    QAction* trends = view_menu_->addAction(tr("&Trends"), this, &MainWindow::trends_requested);
+    trends->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    trends->setShortcutContext(Qt::ApplicationShortcut);
     view_menu_->addAction(tr("&Messages…"), this, &MainWindow::show_messages);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));

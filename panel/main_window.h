@@ -54,6 +54,7 @@ signals:
     void replay_pause_requested(bool pause);
     void replay_restart_requested();
     void replay_speed_requested(double speed);
+    void trends_requested();
     void unloading();  // the window is closing: the connection and the log are to be closed
 
 protected:

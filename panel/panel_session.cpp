@@ -12,6 +12,9 @@
 
 #include "link/replay_source.h"
 #include "link/serial_link.h"
+#include "trends/trends_window.h"
+
+#include <chrono>
 
 namespace sensor {
 namespace {
@@ -66,6 +69,12 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
     connect(this, &PanelSession::frame_decoded, &log_, [this](const FrameResult& frame) {
         if (frame.log_line && logging_) log_.append(*frame.log_line);
     });
+    // The history is kept from start-up, so Trends opened later still shows what came before.
+    connect(this, &PanelSession::frame_decoded, this, [this](const FrameResult& frame) {
+        history_.add(std::chrono::steady_clock::now(), frame);
+        if (trends_) trends_->frame_added();
+    });
+    connect(&window_, &MainWindow::trends_requested, this, &PanelSession::show_trends);
     window_.set_close_guard([this] { return may_close(); });
     window_.set_log(log_.path(), logging_);
 
@@ -81,6 +90,7 @@ PanelSession::~PanelSession() {
     recorder_.disconnect(this);
     ports_.disconnect(this);
     window_.disconnect(this);
+    if (trends_) trends_->disconnect(this);
     logic_.set_sink(nullptr);
     if (connection_) connection_->disconnect(this);
     connection_.reset();
@@ -110,6 +120,8 @@ void PanelSession::start() {
     ports_.start();
     update_ports();
     if (connection_) connection_->open();
+    if (options_.trends || (options_.settings && options_.settings->value(QStringLiteral("trends/open")).toBool()))
+        show_trends();
     update_status();
 }
 
@@ -162,6 +174,18 @@ void PanelSession::replay(const QString& path) {
     set_connection(std::make_unique<ReplaySource>(path));
 }
 
+void PanelSession::show_trends() {
+    if (!trends_) {
+        // A window of its own beside the panel, closed with it.
+        trends_ = std::make_unique<TrendsWindow>(history_, &window_);
+        trends_->setWindowFlag(Qt::Window);
+        connect(trends_.get(), &TrendsWindow::message, this, &PanelSession::report);
+    }
+    trends_->show();
+    trends_->raise();
+    trends_->activateWindow();
+}
+
 void PanelSession::update_replay() {
     auto* r = qobject_cast<ReplaySource*>(connection_.get());
     ReplayStatus status;
@@ -198,6 +222,7 @@ void PanelSession::shutdown() {
     shut_down_ = true;
     status_timer_.stop();
     ports_.stop();
+    if (trends_) trends_->save_settings();
     if (connection_) connection_->close();
     recorder_.stop();
     if (!log_.flush()) {

@@ -19,8 +19,13 @@
 #include "panel/line_health.h"
 #include "panel/main_window.h"
 #include "panel/panel_logic.h"
+#include "trends/history.h"
 
 class QSettings;
+
+namespace sensor {
+class TrendsWindow;
+}
 
 namespace sensor {
 
@@ -31,6 +36,7 @@ struct PanelOptions {
     bool ports_choosable = true;  // false while the bytes come from the simulated board or a capture
     PortList::Source ports;       // where the port list comes from; empty for the system's
     QSettings* settings = nullptr;  // where chosen ports and log files are remembered; none when null
+    bool trends = false;            // open the Trends window at start
 };
 
 class PanelSession : public QObject {
@@ -55,6 +61,10 @@ public:
     void stop_recording();
     // Replays a capture through the same path as a board; choosing a port ends it.
     void replay(const QString& path);
+    // The Trends window over the history of every frame since start-up, opened and raised.
+    void show_trends();
+    TrendsWindow* trends() { return trends_.get(); }
+    const History& history() const { return history_; }
 
     PanelLogic& logic() { return logic_; }
     MainWindow& window() { return window_; }
@@ -89,6 +99,8 @@ private:
     MainWindow window_;  // before the log, so the log's last word at destruction still reaches the window
     LogFile log_;
     CaptureFile recorder_;
+    History history_;
+    std::unique_ptr<TrendsWindow> trends_;
     PortList ports_;
     std::unique_ptr<BoardConnection> connection_;
     QTimer status_timer_;
