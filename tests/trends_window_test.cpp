@@ -19,6 +19,9 @@
 #include "trends/column_strokes.h"
 #include "trends/trend_plot.h"
 #include "trends/trends_window.h"
+#include "panel/panel_session.h"
+#include "sim/simulated_connection.h"
+#include "tests/support/wait.h"
 
 using namespace sensor;
 
@@ -409,4 +412,26 @@ TEST(ColumnStrokes, OneStrokePerColumnStretchedToTheLineBefore) {
             }
         }
     }
+}
+
+TEST(TrendsInThePanel, TheDemoFillsTheHistoryFromStartUpAndCtrlTOpensTheWindow) {
+    QTemporaryDir dir;
+    PanelOptions options;
+    options.log_path = dir.filePath("demo.csv");
+    options.echo_to_stderr = false;
+    options.ports = [] { return QList<PortInfo>{}; };
+    PanelSession session(options, std::make_unique<SimulatedConnection>(2));
+    session.start();
+    session.window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&session.window()));
+    ASSERT_TRUE(sensor::testing::wait_until([&] { return session.logic().frames_decoded() >= 50; }));
+    EXPECT_EQ(session.trends(), nullptr) << "no window until asked for";
+    EXPECT_EQ(session.history().size(), session.logic().frames_decoded()) << "every frame is kept from start-up";
+
+    QTest::keyClick(&session.window(), Qt::Key_T, Qt::ControlModifier);
+    ASSERT_NE(session.trends(), nullptr);
+    EXPECT_TRUE(session.trends()->isVisible());
+    const int before = session.trends()->redraw_count();
+    EXPECT_TRUE(sensor::testing::wait_until([&] { return session.trends()->redraw_count() > before + 2; }))
+        << "the plots move with the demo";
 }
