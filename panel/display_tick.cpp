@@ -1,7 +1,12 @@
 // The display tick: one timer, started only by a change, so an idle panel has nothing to wake for.
 #include "panel/display_tick.h"
 
+#include "link/serial_link.h"
+
 namespace sensor {
+
+// Reads and ticks on one pace, so that the wake that reads a frame also shows it.
+static_assert(DisplayTick::kIntervalMs == SerialLink::kReadPaceMs);
 
 DisplayTick::DisplayTick(QObject* parent) : QObject(parent) {
     timer_.setSingleShot(true);
