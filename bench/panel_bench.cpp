@@ -256,9 +256,10 @@ void line_rate(Figures& f, int seconds, int repeats) {
         QProcess* term = terminal ? start_terminal(terminal_pty.path, dir.filePath("home")) : nullptr;
         wait_ms(1500);
         // START: the panel's button, a run on, so every 50th frame is logged.
-        f.started_run = place_and_click(panel->processId(), 0, 0, 60, 59) || f.started_run;
+        // The others are moved off the panel first: every window opens at the top left.
         if (term) place_and_click(term->processId(), 0, 560, 50, 43);  // its Open button
         place_and_click(floor->processId(), 900, 0, 400, 200);
+        f.started_run = place_and_click(panel->processId(), 0, 0, 60, 59) || f.started_run;
         wait_ms(500);
         const bool terminal_open = term && holds_open(term->processId(), terminal_pty.path);
         if (term && !terminal_open) std::fprintf(stderr, "cutecom did not open its port; left out of this run\n");

@@ -100,6 +100,7 @@ void SerialLink::close() {
 void SerialLink::switch_to(const QString& port) {
     close();
     port_ = port.isEmpty() ? default_port() : port;
+    ports_said_.clear();
     policy_.switch_port(port_.toStdString());
     open();
 }
@@ -136,6 +137,7 @@ void SerialLink::try_open() {
         // rest wait in the driver until the read is due.
         if (kPaced) serial_->setReadBufferSize(1);
         hang_up_check_.start();
+        ports_said_.clear();
         apply(policy_.opened(now_ms()));
         return;
     }
@@ -148,7 +150,10 @@ void SerialLink::try_open() {
         switch (serial_->error()) {
             case QSerialPort::DeviceNotFoundError:
                 failure = OpenFailure::NoSuchDevice;
-                detail = available_ports();
+                // Listing the ports reads thousands of files; a retry that fails the same way
+                // says the list it said before rather than read them every 2 s.
+                if (ports_said_.empty()) ports_said_ = available_ports();
+                detail = ports_said_;
                 break;
             case QSerialPort::PermissionError:
                 failure = OpenFailure::Busy;

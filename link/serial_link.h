@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <string>
 
 #include "link/board_connection.h"
 #include "link/link_policy.h"
@@ -71,6 +72,7 @@ private:
     bool reading_ = false;
     std::optional<int> error_while_reading_;
     quint64 bytes_received_ = 0;
+    std::string ports_said_;  // the port list given with the last "no such device"
 };
 
 }  // namespace sensor
