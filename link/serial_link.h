@@ -23,7 +23,7 @@ public:
     // Reads follow the display's pace: bytes wait in the driver, and are read together, until
     // the panel would show them. The first byte after a quiet spell is read after a short
     // deadline, time for the rest of its frame (17 bytes take 8.9 ms at 19200 baud).
-    static constexpr int kReadPaceMs = 50;
+    static constexpr int kReadPaceMs = 60;
     static constexpr int kFirstReadDelayMs = 10;
 
     // port: a device path (/dev/ttyUSB0, /dev/pts/3) or a name (ttyUSB0, COM3); empty for port 1.

@@ -34,7 +34,9 @@ CellBox::CellBox(QWidget* parent) : QWidget(parent) {
     // The cached picture covers every pixel, so nothing behind a cell is painted with it.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_MacShowFocusRect);
-    layout_.setTextFormat(Qt::PlainText);
+    layout_.setCacheEnabled(true);
+    raw_font_ = QRawFont::fromFont(font());
+    glyphs_.setRawFont(raw_font_);
     lay_out();
 }
 
@@ -76,15 +78,41 @@ void CellBox::lay_out() {
     frame_option(&option);
     clip_ = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
     const QFontMetrics metrics = fontMetrics();
-    const int line_height = std::max(metrics.boundingRect(text_).height(), metrics.height());
+    const QList<quint32> indexes = raw_font_.isValid() ? raw_font_.glyphIndexesForString(text_) : QList<quint32>();
+    shaped_ = !raw_font_.isValid() || indexes.contains(0u) || indexes.size() != text_.size();
+
+    int line_height = metrics.height();
+    qreal width = 0;
+    int ascent = metrics.ascent();
+    if (!shaped_) {
+        const QList<QPointF> advances = raw_font_.advancesForGlyphIndexes(indexes, QRawFont::KernedAdvances);
+        QList<QPointF> positions;
+        positions.reserve(advances.size());
+        for (const QPointF& advance : advances) {
+            positions.append(QPointF(width, 0));
+            width += advance.x();
+        }
+        glyphs_.setGlyphIndexes(indexes);
+        glyphs_.setPositions(positions);
+        layout_.clearLayout();
+    } else {
+        // Other fonts stand in for the missing glyphs; their heights count, as in a line edit.
+        line_height = std::max(metrics.boundingRect(text_).height(), line_height);
+        layout_.setText(text_);
+        layout_.setFont(font());
+        layout_.beginLayout();
+        const QTextLine line = layout_.createLine();
+        layout_.endLayout();
+        width = line.naturalTextWidth();
+        ascent = qRound(line.ascent());
+    }
     const int top = clip_.y() + (clip_.height() - line_height + 1) / 2;
     const QRect line(clip_.x() + kHorizontalMargin, top, clip_.width() - 2 * kHorizontalMargin, line_height);
-
-    layout_.setText(text_);
-    layout_.prepare(QTransform(), font());
-    const int used = qRound(layout_.size().width()) + 1;
+    const int used = qRound(width) + 1;
     const int scroll = used <= line.width() ? (used - line.width()) / 2 : 0;
-    origin_ = QPoint(line.x() - scroll, line.y());
+    // The baseline stays where the cell's own font puts it, whatever font stands in.
+    origin_ = QPoint(line.x() - scroll, line.y() - (ascent - metrics.ascent()));
+    baseline_ = line.y() + metrics.ascent();
 }
 
 void CellBox::look_changed() {
@@ -92,7 +120,7 @@ void CellBox::look_changed() {
     update();
 }
 
-void CellBox::paintEvent(QPaintEvent*) {
+void CellBox::paintEvent(QPaintEvent* event) {
     if (background_.isNull()) {
         const qreal ratio = devicePixelRatioF();
         background_ = QPixmap(size() * ratio);
@@ -105,14 +133,21 @@ void CellBox::paintEvent(QPaintEvent*) {
         style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
     }
     QPainter painter(this);
-    painter.drawPixmap(0, 0, background_);
+    // Most paints are of the text's rectangle only; the rest of the picture stays as it was.
+    const QRect dirty = event->rect();
+    const qreal ratio = background_.devicePixelRatio();
+    painter.drawPixmap(dirty, background_,
+                       QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
     if (text_.isEmpty()) return;
     const QPalette::ColorGroup group = !isEnabled() || stale_ ? QPalette::Disabled
                                        : isActiveWindow()     ? QPalette::Active
                                                               : QPalette::Inactive;
     painter.setClipRect(clip_, Qt::IntersectClip);
     painter.setPen(palette().color(group, QPalette::Text));
-    painter.drawStaticText(origin_, layout_);
+    if (shaped_)
+        layout_.draw(&painter, origin_);
+    else
+        painter.drawGlyphRun(QPointF(origin_.x(), baseline_), glyphs_);
 }
 
 void CellBox::resizeEvent(QResizeEvent* event) {
@@ -125,6 +160,8 @@ void CellBox::changeEvent(QEvent* event) {
     switch (event->type()) {
         case QEvent::FontChange:
         case QEvent::StyleChange:
+            raw_font_ = QRawFont::fromFont(font());
+            glyphs_.setRawFont(raw_font_);
             lay_out();
             look_changed();
             break;

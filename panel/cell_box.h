@@ -1,10 +1,12 @@
 // A read-only text box that is cheap to repaint: the platform's line-edit frame drawn once into a
-// cached picture, the text laid out once per change, and only a changed cell repainted. To the
+// cached picture, the text's glyphs looked up once per change, and only a changed cell repainted. To the
 // user it is a text box: focus and tab order, tooltip, Ctrl+C, a Copy menu, a screen reader's view.
 #pragma once
 
+#include <QGlyphRun>
 #include <QPixmap>
-#include <QStaticText>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QString>
 #include <QWidget>
 
@@ -56,8 +58,14 @@ private:
     void look_changed();
 
     QString text_;
-    QStaticText layout_;
+    // The text as glyphs of the font itself: no shaping, which these cells' texts (numbers,
+    // "ERR", "black") do not need. A text the font has no glyph for is laid out in full instead.
+    QRawFont raw_font_;
+    QGlyphRun glyphs_;
+    QTextLayout layout_;
+    bool shaped_ = false;  // drawn from layout_ rather than glyphs_
     QPoint origin_;  // top-left of the text, placed as a centred line edit places it
+    int baseline_ = 0;
     QRect clip_;
     QPixmap background_;  // frame and base as the style draws them; empty when it must be redrawn
     bool stale_ = false;

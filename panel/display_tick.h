@@ -1,5 +1,5 @@
 // The display's pace: what shows frames (the cells, the trends) follows on this tick, at most
-// about 20 times a second while frames arrive, at once after a quiet spell, never while idle.
+// about 16 times a second while frames arrive, at once after a quiet spell, never while idle.
 #pragma once
 
 #include <QElapsedTimer>
@@ -12,7 +12,7 @@ class DisplayTick : public QObject {
     Q_OBJECT
 public:
     // Numbers that change faster than this cannot be read; a frame still shows within 70 ms.
-    static constexpr int kIntervalMs = 50;
+    static constexpr int kIntervalMs = 60;
     // The port is read on the same pace, so a change this close to the interval's end is shown
     // in the same wake instead of waking again a few milliseconds later.
     static constexpr int kSlackMs = 10;

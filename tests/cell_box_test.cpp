@@ -87,6 +87,10 @@ TEST(CellBoxLook, DrawsWhatAReadOnlyCentredLineEditDraws) {
         {"one digit", {81, 35}, QStringLiteral("0")},
         {"wider than the cell, shown from its start", {81, 35}, QStringLiteral("27.5396825396825")},
         {"a group state", {41, 21}, QStringLiteral("OFF")},
+        {"a failed conversion", {81, 35}, QStringLiteral("ERR")},
+        {"a comma locale's decimal", {81, 35}, QStringLiteral("0,0508")},
+        {"letters that kern in many fonts", {81, 35}, QStringLiteral("AVAWay")},
+        {"a script the cell's font lacks, laid out in full", {81, 35}, QStringLiteral("\u6f22\u5b57 \u05e9")},
     };
     SideBySide pair({81, 35});
     for (const Case& c : cases) {
