@@ -505,3 +505,16 @@ TEST_F(Form1Panel, TheRunClockKeepsWhatTheOperatorTypedUntilTheCoreWritesIt) {
     click(form().Command5());
     EXPECT_EQ(form().Text3()->text(), "0") << "CLEAR writes the clock";
 }
+
+TEST_F(Form1Panel, StaleReadingsAreDimmedAndEveryCellTellsItsWholeTextOnHover) {
+    const auto frame = encode_frame({{700, 700, 700}, {300, 300, 300}, {100, 900}});
+    pair.write(QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size())));
+    ASSERT_TRUE(wait_until([&] { return form().Text1(11)->text() == "12.4408284023669"; }));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(form().Text1(i)->toolTip(), form().Text1(i)->text()) << i;
+
+    form().set_stale(true);
+    for (int i = 0; i < 16; ++i) EXPECT_TRUE(form().Text1(i)->stale()) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(form().Text2(i)->stale()) << "group states are the panel's own, never stale";
+    form().set_stale(false);
+    for (int i = 0; i < 16; ++i) EXPECT_FALSE(form().Text1(i)->stale()) << i;
+}
