@@ -23,6 +23,9 @@ constexpr int kHangUpCheckMs = 500;
 
 // What one paced read takes from the driver at most; a flood is read on in the next wake.
 constexpr qsizetype kMostPerRead = 64 * 1024;
+// A read that finds more than half a second of the line met a backlog or a faster line than the
+// board's: the next one follows at once instead of at the display's pace.
+constexpr qsizetype kBacklogBytes = 1024;
 
 #ifdef Q_OS_UNIX
 // Where the driver can be asked whether bytes wait, reads are paced.
@@ -136,6 +139,7 @@ void SerialLink::try_open() {
         // A full one-byte buffer stops Qt from reading on: the first byte wakes the link, the
         // rest wait in the driver until the read is due.
         if (kPaced) serial_->setReadBufferSize(1);
+        backlog_ = false;
         hang_up_check_.start();
         ports_said_.clear();
         apply(policy_.opened(now_ms()));
@@ -175,7 +179,7 @@ void SerialLink::try_open() {
 
 void SerialLink::on_ready_read() {
     if (!serial_ || reading_) return;
-    if (!kPaced) {
+    if (!kPaced || backlog_) {
         read_now();
         return;
     }
@@ -201,13 +205,30 @@ void SerialLink::read_now() {
     last_read_ms_ = now_ms();
     reading_ = true;
     QByteArray chunk = serial_->readAll();
-    if (kPaced) {
+    if (kPaced && !backlog_) {
         serial_->setReadBufferSize(0);
         while (chunk.size() < kMostPerRead && !error_while_reading_ && input_waiting() && serial_->waitForReadyRead(0))
             chunk += serial_->readAll();
-        serial_->setReadBufferSize(1);
     }
     reading_ = false;
+    // A backlog is read as Qt reads it, chunk by chunk as it comes; the line's own pace again
+    // once a whole pace interval brings no more than a paced read would have found.
+    if (kPaced) {
+        const std::int64_t now = now_ms();
+        if (!backlog_) {
+            backlog_ = chunk.size() > kBacklogBytes;
+            backlog_since_ms_ = now;
+            backlog_bytes_ = 0;
+        } else {
+            backlog_bytes_ += chunk.size();
+            if (now - backlog_since_ms_ >= kReadPaceMs) {
+                backlog_ = backlog_bytes_ > kBacklogBytes;
+                backlog_since_ms_ = now;
+                backlog_bytes_ = 0;
+            }
+        }
+        if (!backlog_ && serial_) serial_->setReadBufferSize(1);
+    }
     hand_on(chunk);
     if (error_while_reading_) {
         const int error = *error_while_reading_;

@@ -70,6 +70,9 @@ private:
     QTimer read_due_;  // runs only while bytes wait to be read
     std::int64_t last_read_ms_ = -kReadPaceMs;
     bool reading_ = false;
+    bool backlog_ = false;  // bytes come faster than the line's pace explains
+    std::int64_t backlog_since_ms_ = 0;
+    qsizetype backlog_bytes_ = 0;
     std::optional<int> error_while_reading_;
     quint64 bytes_received_ = 0;
     std::string ports_said_;  // the port list given with the last "no such device"
