@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSocketNotifier>
@@ -22,6 +21,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -167,7 +167,7 @@ int child_panel(const QString& port, const QString& log, const QString& variant)
     QElapsedTimer refresh_clock;
     refresh_clock.start();
     for (int i = 0; i < 16; ++i) {
-        QObject::connect(session.form().Text1(i), &QLineEdit::textChanged, [&, i] {
+        QObject::connect(session.form().Text1(i), &CellBox::textChanged, [&, i] {
             if (i != 1) return;  // one cell per refresh
             const auto second = static_cast<std::size_t>(refresh_clock.elapsed() / 1000);
             if (refreshes_per_s.size() <= second) refreshes_per_s.resize(second + 1, 0);
@@ -203,8 +203,9 @@ int child_floor(const QString& port) {
     return QApplication::exec();
 }
 
-// Latency inside one process: a frame's zero byte written at the far end of a pseudo-terminal,
-// to (a) the core's cells changed and (b) the widget's text changed.
+// Latency inside one process, frames at the line rate: a frame's zero byte written at the far end
+// of a pseudo-terminal, to (a) the core's cells changed and (b) the cell painted with its new
+// text (the window's flush to the screen follows in the same pass). Also counts the refreshes.
 int child_latency(int seconds) {
     int master = -1, slave = -1;
     QString name;
@@ -214,35 +215,66 @@ int child_latency(int seconds) {
     session.start();
     session.window().show();
 
+    struct Stamp {
+        QElapsedTimer since_zero;
+        std::string reading;
+        bool core_seen = true, widget_seen = true;
+    };
+    std::map<int, Stamp> pending;  // by reading; frames overtake their display
     std::vector<double> core_ms, widget_ms;
-    QElapsedTimer since_zero;
-    bool core_seen = true, widget_seen = true;
+    std::vector<double> refreshes_per_s{0};
+    QElapsedTimer clock;
+    clock.start();
     int reading = 0;
     QObject::connect(session.connection(), &BoardConnection::received, [&] {
-        if (!core_seen && session.logic().cells().Text1[0] == std::to_string(reading)) {
-            core_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
-            core_seen = true;
+        const auto it = pending.find(std::atoi(session.logic().cells().Text1[0].c_str()));
+        if (it != pending.end() && !it->second.core_seen) {
+            core_ms.push_back(static_cast<double>(it->second.since_zero.nsecsElapsed()) / 1e6);
+            it->second.core_seen = true;
         }
     });
-    QObject::connect(session.form().Text1(0), &QLineEdit::textChanged, [&](const QString& text) {
-        if (!widget_seen && text == QString::number(reading)) {
-            widget_ms.push_back(static_cast<double>(since_zero.nsecsElapsed()) / 1e6);
-            widget_seen = true;
-        }
+    QObject::connect(session.form().Text1(0), &CellBox::textChanged, [&] {
+        const auto second = static_cast<std::size_t>(clock.elapsed() / 1000);
+        if (refreshes_per_s.size() <= second) refreshes_per_s.resize(second + 1, 0);
+        refreshes_per_s[second] += 1;
     });
+    struct PaintWatch : QObject {
+        std::function<void()> painted;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) painted();
+            return false;
+        }
+    } watch;
+    watch.painted = [&] {
+        const auto it = pending.find(session.form().Text1(0)->text().toInt());
+        if (it == pending.end() || it->second.widget_seen) return;
+        widget_ms.push_back(static_cast<double>(it->second.since_zero.nsecsElapsed()) / 1e6);
+        it->second.widget_seen = true;
+        // Frames before this one that were never shown were overtaken, not late.
+        pending.erase(pending.begin(), it);
+    };
+    session.form().Text1(0)->installEventFilter(&watch);
+
     QTimer writer;
-    writer.setInterval(20);
+    writer.setTimerType(Qt::PreciseTimer);
+    writer.setInterval(9);  // about the line rate
     QObject::connect(&writer, &QTimer::timeout, [&] {
         reading = (reading + 37) % 1024;
         const auto f = encode_frame({{reading, 100, 200}, {300, 400, 500}, {10, 900}});
         (void)::write(master, f.data(), f.size() - 1);
-        core_seen = widget_seen = false;
-        since_zero.start();
+        Stamp& stamp = pending[reading];
+        stamp = Stamp{};
+        stamp.core_seen = stamp.widget_seen = false;
+        stamp.since_zero.start();
         (void)::write(master, f.data() + f.size() - 1, 1);
     });
     writer.start();
     QTimer::singleShot(seconds * 1000, [&] {
-        std::printf("core_ms=%s\nwidget_ms=%s\n", join(core_ms).c_str(), join(widget_ms).c_str());
+        // The first and the last, partly filled, seconds left out.
+        std::vector<double> full(refreshes_per_s.begin() + std::min<long>(1, static_cast<long>(refreshes_per_s.size())),
+                                 refreshes_per_s.end() - std::min<long>(1, static_cast<long>(refreshes_per_s.size())));
+        std::printf("core_ms=%s\nwidget_ms=%s\nrefreshes_per_s=%s\n", join(core_ms).c_str(), join(widget_ms).c_str(),
+                    join(full).c_str());
         std::fflush(stdout);
         QCoreApplication::quit();
     });

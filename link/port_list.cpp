@@ -1,5 +1,6 @@
 #include "link/port_list.h"
 
+#include <QFileSystemWatcher>
 #include <QSerialPortInfo>
 #include <QStringList>
 
@@ -7,6 +8,8 @@ namespace sensor {
 namespace {
 
 constexpr int kPollMs = 1000;
+// An adapter's node appears in /dev a moment before its details are readable.
+constexpr int kSettleMs = 300;
 
 }  // namespace
 
@@ -15,6 +18,7 @@ QString PortInfo::label() const {
 }
 
 PortList::PortList(Source source, QObject* parent) : QObject(parent), source_(std::move(source)) {
+    is_system_ = !source_;
     if (!source_) source_ = &PortList::system_ports;
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &PortList::refresh);
@@ -29,10 +33,28 @@ QList<PortInfo> PortList::system_ports() {
 
 void PortList::start() {
     refresh();
+#ifdef Q_OS_UNIX
+    // Asking the system lists every device; a machine with many is asked only on a change.
+    if (!dev_watch_ && is_system_) {
+        dev_watch_ = new QFileSystemWatcher(this);
+        if (dev_watch_->addPath(QStringLiteral("/dev"))) {
+            poll_.setSingleShot(true);
+            poll_.setInterval(kSettleMs);
+            connect(dev_watch_, &QFileSystemWatcher::directoryChanged, &poll_, qOverload<>(&QTimer::start));
+        }
+    }
+    if (dev_watch_ && !dev_watch_->directories().isEmpty()) {
+        dev_watch_->blockSignals(false);
+        return;
+    }
+#endif
     poll_.start();
 }
 
-void PortList::stop() { poll_.stop(); }
+void PortList::stop() {
+    poll_.stop();
+    if (dev_watch_) dev_watch_->blockSignals(true);
+}
 
 void PortList::refresh() {
     QList<PortInfo> now = source_();

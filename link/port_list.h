@@ -1,5 +1,6 @@
 // The serial ports present on this machine, followed as adapters are plugged in and pulled out:
-// asked once a second, and a change is signalled within two.
+// asked when /dev changes where it can be watched, else once a second; a change is signalled
+// within two.
 #pragma once
 
 #include <QList>
@@ -8,6 +9,8 @@
 #include <QTimer>
 
 #include <functional>
+
+class QFileSystemWatcher;
 
 namespace sensor {
 
@@ -48,6 +51,8 @@ private:
     Source source_;
     QList<PortInfo> ports_;
     QTimer poll_;
+    bool is_system_ = false;
+    QFileSystemWatcher* dev_watch_ = nullptr;  // the system's list: asked only when /dev changes
 };
 
 }  // namespace sensor

@@ -21,6 +21,19 @@ namespace {
 // is also asked directly, twice a second, whether the line is still there.
 constexpr int kHangUpCheckMs = 500;
 
+// What one paced read takes from the driver at most; a flood is read on in the next wake.
+constexpr qsizetype kMostPerRead = 64 * 1024;
+// A read that finds more than half a second of the line met a backlog or a faster line than the
+// board's: the next one follows at once instead of at the display's pace.
+constexpr qsizetype kBacklogBytes = 1024;
+
+#ifdef Q_OS_UNIX
+// Where the driver can be asked whether bytes wait, reads are paced.
+constexpr bool kPaced = true;
+#else
+constexpr bool kPaced = false;
+#endif
+
 std::string available_ports() {
     QStringList names;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -56,6 +69,9 @@ SerialLink::SerialLink(const QString& port, QObject* parent)
     connect(&retry_, &QTimer::timeout, this, &SerialLink::try_open);
     hang_up_check_.setInterval(kHangUpCheckMs);
     connect(&hang_up_check_, &QTimer::timeout, this, &SerialLink::check_hang_up);
+    read_due_.setSingleShot(true);
+    read_due_.setTimerType(Qt::PreciseTimer);
+    connect(&read_due_, &QTimer::timeout, this, &SerialLink::read_now);
 }
 
 SerialLink::~SerialLink() { close(); }
@@ -70,6 +86,7 @@ void SerialLink::open() {
 
 void SerialLink::drop_port() {
     hang_up_check_.stop();
+    read_due_.stop();
     if (!serial_) return;
     serial_->disconnect(this);
     serial_->close();
@@ -86,6 +103,7 @@ void SerialLink::close() {
 void SerialLink::switch_to(const QString& port) {
     close();
     port_ = port.isEmpty() ? default_port() : port;
+    ports_said_.clear();
     policy_.switch_port(port_.toStdString());
     open();
 }
@@ -118,7 +136,12 @@ void SerialLink::try_open() {
     if (serial_device && serial_->open(QIODevice::ReadWrite)) {
         // Bytes left in the driver from before the open would otherwise arrive first.
         serial_->clear(QSerialPort::Input);
+        // A full one-byte buffer stops Qt from reading on: the first byte wakes the link, the
+        // rest wait in the driver until the read is due.
+        if (kPaced) serial_->setReadBufferSize(1);
+        backlog_ = false;
         hang_up_check_.start();
+        ports_said_.clear();
         apply(policy_.opened(now_ms()));
         return;
     }
@@ -131,7 +154,10 @@ void SerialLink::try_open() {
         switch (serial_->error()) {
             case QSerialPort::DeviceNotFoundError:
                 failure = OpenFailure::NoSuchDevice;
-                detail = available_ports();
+                // Listing the ports reads thousands of files; a retry that fails the same way
+                // says the list it said before rather than read them every 2 s.
+                if (ports_said_.empty()) ports_said_ = available_ports();
+                detail = ports_said_;
                 break;
             case QSerialPort::PermissionError:
                 failure = OpenFailure::Busy;
@@ -152,8 +178,66 @@ void SerialLink::try_open() {
 }
 
 void SerialLink::on_ready_read() {
+    if (!serial_ || reading_) return;
+    if (!kPaced || backlog_) {
+        read_now();
+        return;
+    }
+    if (read_due_.isActive()) return;
+    const std::int64_t pace_left = last_read_ms_ + kReadPaceMs - now_ms();
+    read_due_.start(static_cast<int>(std::max<std::int64_t>(kFirstReadDelayMs, pace_left)));
+}
+
+bool SerialLink::input_waiting() const {
+#ifdef Q_OS_UNIX
+    pollfd fd{static_cast<int>(serial_->handle()), POLLIN, 0};
+    return ::poll(&fd, 1, 0) == 1 && (fd.revents & POLLIN);
+#else
+    return false;
+#endif
+}
+
+// Everything the driver holds, in arrival order, handed on as one chunk. A failure Qt reports
+// meanwhile is acted on after the bytes that came before it.
+void SerialLink::read_now() {
+    read_due_.stop();
     if (!serial_) return;
-    const QByteArray chunk = serial_->readAll();
+    last_read_ms_ = now_ms();
+    reading_ = true;
+    QByteArray chunk = serial_->readAll();
+    if (kPaced && !backlog_) {
+        serial_->setReadBufferSize(0);
+        while (chunk.size() < kMostPerRead && !error_while_reading_ && input_waiting() && serial_->waitForReadyRead(0))
+            chunk += serial_->readAll();
+    }
+    reading_ = false;
+    // A backlog is read as Qt reads it, chunk by chunk as it comes; the line's own pace again
+    // once a whole pace interval brings no more than a paced read would have found.
+    if (kPaced) {
+        const std::int64_t now = now_ms();
+        if (!backlog_) {
+            backlog_ = chunk.size() > kBacklogBytes;
+            backlog_since_ms_ = now;
+            backlog_bytes_ = 0;
+        } else {
+            backlog_bytes_ += chunk.size();
+            if (now - backlog_since_ms_ >= kReadPaceMs) {
+                backlog_ = backlog_bytes_ > kBacklogBytes;
+                backlog_since_ms_ = now;
+                backlog_bytes_ = 0;
+            }
+        }
+        if (!backlog_ && serial_) serial_->setReadBufferSize(1);
+    }
+    hand_on(chunk);
+    if (error_while_reading_) {
+        const int error = *error_while_reading_;
+        error_while_reading_.reset();
+        on_error(error);
+    }
+}
+
+void SerialLink::hand_on(const QByteArray& chunk) {
     const LinkPolicy::Step step = policy_.read(now_ms(), static_cast<std::size_t>(chunk.size()));
     if (policy_.state() != State::Open) {
         drop_port();
@@ -167,6 +251,10 @@ void SerialLink::on_ready_read() {
 
 void SerialLink::on_error(int error) {
     if (state() != State::Open || !serial_) return;  // failures to open are reported by try_open
+    if (reading_) {
+        if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError) error_while_reading_ = error;
+        return;
+    }
     switch (static_cast<QSerialPort::SerialPortError>(error)) {
         case QSerialPort::NoError:
         case QSerialPort::TimeoutError:
@@ -188,7 +276,7 @@ void SerialLink::check_hang_up() {
     pollfd fd{static_cast<int>(serial_->handle()), POLLIN, 0};
     if (::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
         // What arrived before the hang-up is handed on first.
-        if (serial_->bytesAvailable() > 0 || (fd.revents & POLLIN)) on_ready_read();
+        if (serial_->bytesAvailable() > 0 || (fd.revents & POLLIN)) read_now();
         if (state() == State::Open) lose(LossCause::Unplugged);
     }
 #endif

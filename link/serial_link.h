@@ -7,6 +7,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <optional>
+#include <string>
+
 #include "link/board_connection.h"
 #include "link/link_policy.h"
 
@@ -17,6 +20,12 @@ namespace sensor {
 class SerialLink : public BoardConnection {
     Q_OBJECT
 public:
+    // Reads follow the display's pace: bytes wait in the driver, and are read together, until
+    // the panel would show them. The first byte after a quiet spell is read after a short
+    // deadline, time for the rest of its frame (17 bytes take 8.9 ms at 19200 baud).
+    static constexpr int kReadPaceMs = 60;
+    static constexpr int kFirstReadDelayMs = 10;
+
     // port: a device path (/dev/ttyUSB0, /dev/pts/3) or a name (ttyUSB0, COM3); empty for port 1.
     explicit SerialLink(const QString& port = {}, QObject* parent = nullptr);
     ~SerialLink() override;  // closes the port; nothing is sent
@@ -41,6 +50,9 @@ public:
 private:
     void try_open();
     void on_ready_read();
+    void read_now();
+    bool input_waiting() const;
+    void hand_on(const QByteArray& chunk);
     void on_error(int error);
     void lose(LossCause cause, const QString& detail = {});
     void apply(const LinkPolicy::Step& step);
@@ -55,7 +67,15 @@ private:
     QSerialPort* serial_ = nullptr;
     QTimer retry_;
     QTimer hang_up_check_;
+    QTimer read_due_;  // runs only while bytes wait to be read
+    std::int64_t last_read_ms_ = -kReadPaceMs;
+    bool reading_ = false;
+    bool backlog_ = false;  // bytes come faster than the line's pace explains
+    std::int64_t backlog_since_ms_ = 0;
+    qsizetype backlog_bytes_ = 0;
+    std::optional<int> error_while_reading_;
     quint64 bytes_received_ = 0;
+    std::string ports_said_;  // the port list given with the last "no such device"
 };
 
 }  // namespace sensor

@@ -83,6 +83,12 @@ protected:
 
 // A text goes to its widget only when the core changed it since the last copy, so what the user
 // typed into the run clock stays until start-up, "CLEAR" or a tick writes it.
+void show_text(CellBox* cell, const std::string& text, std::string& copied) {
+    if (text == copied) return;
+    copied = text;
+    cell->setText(QString::fromStdString(text));
+}
+
 void show_text(QLineEdit* cell, const std::string& text, std::string& copied) {
     if (text == copied) return;
     copied = text;
@@ -117,9 +123,8 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     };
 
     const auto make_cell = [&](const QString& name, const Twips& at, const QFont& font, int tab) {
-        auto* cell = new QLineEdit(this);
+        auto* cell = new CellBox(this);
         cell->setFont(font);
-        cell->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         place(cell, name, at, tab);
         return cell;
     };
@@ -144,7 +149,11 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     const QFont clock_font = panel_font(Face::TimesNewRoman, 18);
 
     command_[0] = make_button("Command1", "START", {240, 240, 1335, 735}, &courier_big, 0);
-    text3_ = make_cell("Text3", {2040, 360, 1575, 495}, clock_font, 17);
+    // The run clock stays a line edit: the operator may type into it.
+    text3_ = new QLineEdit(this);
+    text3_->setFont(clock_font);
+    text3_->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    place(text3_, "Text3", {2040, 360, 1575, 495}, 17);
     command_[4] = make_button("Command5", "CLEAR", {4200, 360, 855, 495}, &sans, 18);
     command_[2] = make_button("Command3", "Reset", {9720, 360, 855, 495}, &courier_reset, 8);
     command_[3] = make_button("Command4", "IR", {240, 1680, 855, 495}, &sans_bold_italic, 7);
@@ -201,10 +210,20 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
             make_cell(QStringLiteral("Text1_%1").arg(i), {row.left, row.top, 1215, row.height}, cell_font, row.tab);
     }
 
-    // Readings and group states come from the board and the core only; typing into them would
-    // put text no conversion expects into the working store.
-    for (QLineEdit* cell : text1_) cell->setReadOnly(true);
-    for (QLineEdit* cell : text2_) cell->setReadOnly(true);
+    // A screen reader names each reading by its row and column, as a sighted reader finds it.
+    static constexpr const char* kShows[16] = {
+        "Output IR, Module 1",        "TOF US, Module 1",           "Output IR, Module 2",
+        "TOF US, Module 2",           "Output IR, Module 3",        "TOF US, Module 3",
+        "Distance US (m), Module 1",  "Distance US (m), Module 2",  "Distance US (m), Module 3",
+        "Ground IR, Ground 1",        "Ground IR, Ground 2",        "Distance IR (cm), Module 1",
+        "Distance IR (cm), Module 2", "Distance IR (cm), Module 3", "Lijn, Ground 1",
+        "Lijn, Ground 2",
+    };
+    for (std::size_t i = 0; i < text1_.size(); ++i) text1_[i]->setAccessibleName(QString::fromLatin1(kShows[i]));
+    text2_[0]->setAccessibleName(QStringLiteral("IR group"));
+    text2_[1]->setAccessibleName(QStringLiteral("US group"));
+    text2_[2]->setAccessibleName(QStringLiteral("Ground group"));
+    text3_->setAccessibleName(QStringLiteral("Run clock"));
 
     std::sort(tab_order.begin(), tab_order.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -227,9 +246,7 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
     timer1_.setInterval(1000);
     connect(&timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
 
-    refresh_.setSingleShot(true);
-    refresh_.setInterval(kRefreshMs);
-    connect(&refresh_, &QTimer::timeout, this, &Form1::refresh);
+    connect(&display_tick_, &DisplayTick::tick, this, &Form1::refresh);
 
     // The widgets start empty; the first refresh copies every text the core holds.
     for (auto& t : copied_.Text1) t.clear();
@@ -253,21 +270,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::set_stale(bool stale) {
     if (stale == stale_) return;
     stale_ = stale;
-    for (QLineEdit* cell : text1_) {
-        QPalette p = cell->palette();
-        p.setColor(QPalette::Active, QPalette::Text,
-                   stale ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::Active, QPalette::Text));
-        p.setColor(QPalette::Inactive, QPalette::Text,
-                   stale ? palette().color(QPalette::Disabled, QPalette::Text) : palette().color(QPalette::Inactive, QPalette::Text));
-        cell->setPalette(p);
-    }
+    for (CellBox* cell : text1_) cell->set_stale(stale);
 }
 
-QLineEdit* Form1::Text1(int index) const {
+CellBox* Form1::Text1(int index) const {
     return index >= 0 && index < int(text1_.size()) ? text1_[static_cast<std::size_t>(index)] : nullptr;
 }
 
-QLineEdit* Form1::Text2(int index) const {
+CellBox* Form1::Text2(int index) const {
     return index >= 0 && index < int(text2_.size()) ? text2_[static_cast<std::size_t>(index)] : nullptr;
 }
 
@@ -275,21 +285,9 @@ QLabel* Form1::Label1(int index) const {
     return index >= 0 && index < int(label1_.size()) ? label1_[static_cast<std::size_t>(index)] : nullptr;
 }
 
-// A frame after a quiet spell is shown at once; frames closer together than the refresh interval
-// wait for the rest of it, so the widgets follow within one interval but no more often.
-void Form1::cells_changed() {
-    if (refresh_.isActive()) return;
-    const qint64 since = last_refresh_.isValid() ? last_refresh_.elapsed() : kRefreshMs;
-    if (since >= kRefreshMs) {
-        refresh();
-        return;
-    }
-    refresh_.start(static_cast<int>(kRefreshMs - since));
-}
+void Form1::cells_changed() { display_tick_.request(); }
 
 void Form1::refresh() {
-    refresh_.stop();
-    last_refresh_.start();
     const CellStore& cells = logic_.cells();
     for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i], copied_.Text1[i]);
     for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i], copied_.Text2[i]);

@@ -3,7 +3,6 @@
 // it decides nothing itself.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -11,6 +10,8 @@
 #include <array>
 #include <cstdint>
 
+#include "panel/cell_box.h"
+#include "panel/display_tick.h"
 #include "panel/panel_logic.h"
 
 class QCheckBox;
@@ -26,13 +27,12 @@ public:
     static constexpr int kTwipsPerPixel = 15;
     static constexpr int kPanelWidthTwips = 12195;
     static constexpr int kPanelHeightTwips = 6735;
-    static constexpr int kRefreshMs = 16;  // at most about 60 refreshes a second
 
     explicit Form1(PanelLogic& logic, QWidget* parent = nullptr);
 
     // The control arrays by index; nullptr outside the array.
-    QLineEdit* Text1(int index) const;
-    QLineEdit* Text2(int index) const;
+    CellBox* Text1(int index) const;
+    CellBox* Text2(int index) const;
     QLabel* Label1(int index) const;
     QLineEdit* Text3() const { return text3_; }
     QPushButton* Command1() const { return command_[0]; }
@@ -45,8 +45,10 @@ public:
     QCheckBox* Check2() const { return check2_; }
     QTimer* Timer1() { return &timer1_; }
 
-    // The core's cells changed (a frame arrived): the widgets follow at the next refresh.
+    // The core's cells changed (a frame arrived): the widgets follow on the next display tick.
     void cells_changed();
+    // The pace at which frames are shown; whatever else shows frames follows the same tick.
+    DisplayTick& display_tick() { return display_tick_; }
     // Copies every text, the option boxes and the timer's state from the core now.
     void refresh();
 
@@ -68,16 +70,15 @@ private:
     void after_command(CommandOutcome outcome);
 
     PanelLogic& logic_;
-    std::array<QLineEdit*, 16> text1_{};
-    std::array<QLineEdit*, 3> text2_{};
+    std::array<CellBox*, 16> text1_{};
+    std::array<CellBox*, 3> text2_{};
     std::array<QLabel*, 11> label1_{};
     QLineEdit* text3_ = nullptr;
     std::array<QPushButton*, 6> command_{};
     QCheckBox* check1_ = nullptr;
     QCheckBox* check2_ = nullptr;
     QTimer timer1_;
-    QTimer refresh_;  // running while the widgets lag the cells
-    QElapsedTimer last_refresh_;
+    DisplayTick display_tick_;
     CellStore copied_;  // the core's texts as last copied to the widgets
     bool stale_ = false;
 };

@@ -44,6 +44,7 @@ PanelOptions quiet_options(const QString& log_path) {
 QRect px(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
 
 QString widget_text(QWidget* w) {
+    if (auto* c = qobject_cast<CellBox*>(w)) return c->text();
     if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
@@ -142,6 +143,9 @@ TEST(Form1Layout, EveryControlAtItsDesignPlaceWithItsTextAndFont) {
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
             EXPECT_TRUE(e->alignment() & Qt::AlignHCenter);
         }
+        if (auto* c = qobject_cast<CellBox*>(w)) {
+            EXPECT_TRUE(c->alignment() & Qt::AlignHCenter);
+        }
         if (auto* l = qobject_cast<QLabel*>(w)) {
             EXPECT_TRUE(l->alignment() & Qt::AlignHCenter);
             EXPECT_TRUE(l->wordWrap());
@@ -155,12 +159,10 @@ TEST(Form1Layout, ArraysAreCompleteAndEndWhereTheDesignEnds) {
     for (int i = 0; i < 16; ++i) {
         ASSERT_NE(form.Text1(i), nullptr);
         EXPECT_EQ(form.Text1(i)->objectName(), QStringLiteral("Text1_%1").arg(i));
-        EXPECT_TRUE(form.Text1(i)->isReadOnly());
     }
     for (int i = 0; i < 3; ++i) {
         ASSERT_NE(form.Text2(i), nullptr);
         EXPECT_EQ(form.Text2(i)->objectName(), QStringLiteral("Text2_%1").arg(i));
-        EXPECT_TRUE(form.Text2(i)->isReadOnly());
     }
     for (int i = 0; i < 11; ++i) {
         ASSERT_NE(form.Label1(i), nullptr);
@@ -348,7 +350,7 @@ TEST_F(Form1Panel, AClickWhileTheBoardIsAwayChangesThePanelAndSaysSo) {
 
 TEST_F(Form1Panel, FramesReachTheCellsAtTheDisplayRateNotPerFrame) {
     constexpr int kFrames = 200;
-    QSignalSpy changes(form().Text1(0), &QLineEdit::textChanged);
+    QSignalSpy changes(form().Text1(0), &CellBox::textChanged);
     QByteArray stream;
     for (int i = 0; i < kFrames; ++i) {
         BoardReadings r;
@@ -502,4 +504,17 @@ TEST_F(Form1Panel, TheRunClockKeepsWhatTheOperatorTypedUntilTheCoreWritesIt) {
     EXPECT_EQ(form().Text3()->text(), "lap 1");
     click(form().Command5());
     EXPECT_EQ(form().Text3()->text(), "0") << "CLEAR writes the clock";
+}
+
+TEST_F(Form1Panel, StaleReadingsAreDimmedAndEveryCellTellsItsWholeTextOnHover) {
+    const auto frame = encode_frame({{700, 700, 700}, {300, 300, 300}, {100, 900}});
+    pair.write(QByteArray(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size())));
+    ASSERT_TRUE(wait_until([&] { return form().Text1(11)->text() == "12.4408284023669"; }));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(form().Text1(i)->toolTip(), form().Text1(i)->text()) << i;
+
+    form().set_stale(true);
+    for (int i = 0; i < 16; ++i) EXPECT_TRUE(form().Text1(i)->stale()) << i;
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(form().Text2(i)->stale()) << "group states are the panel's own, never stale";
+    form().set_stale(false);
+    for (int i = 0; i < 16; ++i) EXPECT_FALSE(form().Text1(i)->stale()) << i;
 }

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <vector>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -187,4 +190,52 @@ TEST(SerialLink, APortGivenByNameIsFoundUnderDev) {
     link.open();
     EXPECT_EQ(link.state(), SerialLink::State::Open);
     EXPECT_EQ(SerialLink(QString()).port(), SerialLink::default_port());
+}
+
+// At the line rate the link wakes at the display's pace, not per frame, and loses nothing; a
+// frame after a quiet spell is handed on in one piece.
+TEST(SerialLink, ReadsAreGatheredAtTheDisplaysPaceWithEveryByteInOrder) {
+    PtyPair pair;
+    SerialLink link(pair.path());
+    std::vector<QByteArray> chunks;
+    QObject::connect(&link, &SerialLink::received, [&](const QByteArray& c) { chunks.push_back(c); });
+    link.open();
+    ASSERT_EQ(link.state(), SerialLink::State::Open);
+
+    QByteArray frame(16, '\x41');
+    frame += '\0';
+    pair.write(frame);
+    ASSERT_TRUE(wait_until([&] { return !chunks.empty(); }));
+    EXPECT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks.front(), frame) << "the whole frame in one read";
+
+    // A second of frames about 9 ms apart, written from the event loop as a board would send them.
+    chunks.clear();
+    QByteArray sent;
+    int written = 0;
+    QTimer board;
+    board.setTimerType(Qt::PreciseTimer);
+    board.setInterval(9);
+    QObject::connect(&board, &QTimer::timeout, [&] {
+        QByteArray f(16, static_cast<char>(1 + written % 250));
+        f += '\0';
+        pair.write(f);
+        sent += f;
+        if (++written == 111) board.stop();
+    });
+    board.start();
+    ASSERT_TRUE(wait_until([&] {
+        qsizetype got = 0;
+        for (const QByteArray& c : chunks) got += c.size();
+        return !board.isActive() && got == sent.size();
+    }));
+    QByteArray joined;
+    for (const QByteArray& c : chunks) joined += c;
+    EXPECT_EQ(joined, sent);
+    EXPECT_LE(chunks.size(), 1000 / SerialLink::kReadPaceMs + 5) << "about one read per display tick, not one per frame";
+
+    // A quiet line hands on nothing.
+    chunks.clear();
+    idle(3 * SerialLink::kReadPaceMs);
+    EXPECT_TRUE(chunks.empty());
 }
