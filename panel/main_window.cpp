@@ -34,7 +34,8 @@ MainWindow::MainWindow(PanelLogic& logic, QWidget* parent) : QMainWindow(parent)
 void MainWindow::build_menus() {
     file_menu_ = menuBar()->addMenu(tr("&File"));
     QAction* quit = file_menu_->addAction(tr("&Quit"), this, &QWidget::close);
-    quit->setShortcut(QKeySequence::Quit);
+    // Ctrl+Q on every platform: the platform's own Quit key is empty on Windows and offscreen.
+    quit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q)});
     quit->setShortcutContext(Qt::ApplicationShortcut);
 
     port_menu_ = menuBar()->addMenu(tr("&Port"));
