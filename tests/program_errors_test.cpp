@@ -1,0 +1,165 @@
+// The programs as a shell user starts them: the port remembered from the last run, usage errors in
+// one sentence and one line of usage, a display that cannot be reached, and a real X server's run
+// with nothing on standard error but the panel's own sentences.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "eval/log_file.h"
+#include "tests/support/program_run.h"
+#include "tests/support/pty_pair.h"
+#include "tests/support/wait.h"
+
+using sensor::testing::ProgramRun;
+using sensor::testing::PtyPair;
+using sensor::testing::run_program;
+using sensor::testing::wait_until;
+
+namespace {
+
+// An environment whose settings and home are the test's own folder.
+QProcessEnvironment environment_in(const QTemporaryDir& dir) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir.path());
+    env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    // A desktop session has its runtime folder; without one Qt complains at start.
+    QDir().mkpath(dir.filePath("run"));
+    QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+    return env;
+}
+
+// Starts the panel and waits until it says a port is open; returns what it said by then.
+struct RunningPanel {
+    QProcess process;
+    QString err;
+
+    RunningPanel(const QStringList& args, const QProcessEnvironment& env) {
+        process.setProcessEnvironment(env);
+        process.start(SENSOR_PANEL_PATH, args);
+    }
+    bool says(const QString& text, int deadline_ms = 10000) {
+        return wait_until([&] { return (err += QString::fromUtf8(process.readAllStandardError())).contains(text); }, deadline_ms);
+    }
+    // Ends it as the desktop's session end would; true when it ended by itself with status 0.
+    bool terminate() {
+        process.terminate();
+        if (!process.waitForFinished(10000)) return false;
+        err += QString::fromUtf8(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+    ~RunningPanel() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+};
+
+}  // namespace
+
+TEST(PanelProgram, TheLastChosenPortIsOpenedAtStartAndPortOverridesItForOneRun) {
+    QTemporaryDir dir;
+    PtyPair remembered, given;
+    {
+        QSettings settings(dir.filePath("config/sensor-panel/sensor-panel.conf"), QSettings::IniFormat);
+        settings.setValue("port/last", remembered.path());
+    }
+    const QString log = dir.filePath("s.csv");
+    {
+        RunningPanel panel({"--log", log}, environment_in(dir));
+        EXPECT_TRUE(panel.says(QStringLiteral("Serial port %1 is open.").arg(remembered.path()))) << panel.err.toStdString();
+        EXPECT_TRUE(panel.terminate()) << panel.err.toStdString();
+    }
+    {
+        RunningPanel panel({"--port", given.path(), "--log", log}, environment_in(dir));
+        EXPECT_TRUE(panel.says(QStringLiteral("Serial port %1 is open.").arg(given.path()))) << panel.err.toStdString();
+        EXPECT_TRUE(panel.terminate());
+        EXPECT_FALSE(panel.err.contains(remembered.path())) << panel.err.toStdString();
+    }
+    QSettings settings(dir.filePath("config/sensor-panel/sensor-panel.conf"), QSettings::IniFormat);
+    EXPECT_EQ(settings.value("port/last").toString(), remembered.path()) << "--port is for that run only";
+}
+
+TEST(PanelProgram, TheDemoLogsToAFileOfItsOwnBesideTheDefault) {
+    const ProgramRun help = run_program(SENSOR_PANEL_PATH, {"--help"});
+    ASSERT_EQ(help.status, 0);
+    const QString real = sensor::LogFile::default_path();
+    const QString demo = QFileInfo(real).absolutePath() + "/" + QFileInfo(real).completeBaseName() + "-demo.csv";
+    EXPECT_TRUE(help.out.contains("with --demo, " + demo)) << help.out.toStdString();
+}
+
+TEST(ProgramErrors, UsageErrorsAreTheProgramsNameASentenceAndOneLineOfUsage) {
+    struct Case {
+        const char* program;
+        QStringList args;
+        const char* says;
+    };
+    const Case cases[] = {
+        {SENSOR_PANEL_PATH, {"--port", ""}, "sensor-panel: --port needs a port name"},
+        {SENSOR_PANEL_PATH, {"--log", ""}, "sensor-panel: --log needs a file name"},
+        {SENSOR_PANEL_PATH, {"--log", " "}, "sensor-panel: --log needs a file name"},
+        {SENSOR_BOARD_SIM_PATH, {"--bogus"}, "sensor-board-sim: Unknown option 'bogus'."},
+        {SENSOR_BOARD_SIM_PATH, {"--rate", "fast"}, "sensor-board-sim: The rate must be"},
+        {SENSOR_BOARD_SIM_PATH, {"stray"}, "sensor-board-sim: Unexpected argument"},
+        {SENSOR_DECODE_PATH, {"--bogus"}, "sensor-decode: Unknown option '--bogus'."},
+        {SENSOR_DECODE_PATH, {"a", "b"}, "sensor-decode: Give at most one capture file."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((QString(c.program).section('/', -1) + " " + c.args.join(' ')).toStdString());
+        const ProgramRun r = run_program(c.program, c.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_TRUE(r.out.isEmpty());
+        const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2) << r.err.toStdString();
+        EXPECT_TRUE(lines[0].startsWith(c.says)) << lines[0].toStdString();
+        EXPECT_TRUE(lines[0].endsWith('.')) << lines[0].toStdString();
+        EXPECT_TRUE(lines[1].startsWith("Usage: " + QString(c.program).section('/', -1) + " ")) << lines[1].toStdString();
+    }
+}
+
+TEST(ProgramErrors, ADisplayThatCannotBeReachedIsOneSentenceAndStatusOne) {
+    QTemporaryDir dir;
+    QProcessEnvironment env = environment_in(dir);
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("DISPLAY", ":4711");  // no X server answers there
+    const ProgramRun r = run_program(SENSOR_PANEL_PATH, {"--port", "/dev/null", "--log", dir.filePath("s.csv")}, {}, env);
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << r.err.toStdString();
+    EXPECT_TRUE(lines[0].startsWith("sensor-panel: Cannot open the window: the display :4711 cannot be reached"))
+        << lines[0].toStdString();
+}
+
+// On a real X server (Xvfb), a run says only its own sentences: no warnings from Qt.
+TEST(ProgramErrors, ANormalRunOnARealDisplayHasNoQtWarnings) {
+    if (QStandardPaths::findExecutable("Xvfb").isEmpty()) GTEST_SKIP() << "Xvfb is not installed";
+    QProcess xvfb;
+    xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+    QByteArray number;
+    ASSERT_TRUE(wait_until([&] { return (number += xvfb.readAllStandardOutput()).contains('\n'); }, 10000));
+    QTemporaryDir dir;
+    PtyPair board;
+    QProcessEnvironment env = environment_in(dir);
+    env.remove("QT_QPA_PLATFORM");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("DISPLAY", ":" + QString::fromLatin1(number.trimmed()));
+    {
+        RunningPanel panel({"--port", board.path(), "--log", dir.filePath("s.csv")}, env);
+        // The quiet-port hint comes seconds after the window is up.
+        EXPECT_TRUE(panel.says("No frames from")) << panel.err.toStdString();
+        EXPECT_TRUE(panel.terminate()) << panel.err.toStdString();
+        for (const QString& line : panel.err.split('\n', Qt::SkipEmptyParts))
+            EXPECT_TRUE(line.startsWith("sensor-panel: ")) << line.toStdString();
+    }
+    xvfb.terminate();
+    xvfb.waitForFinished(5000);
+}
