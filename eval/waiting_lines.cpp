@@ -55,8 +55,8 @@ std::string WaitingLines::exit_report() const {
         return text + ".";
     }
     if (dropped_)
-        return lines_text(dropped_) + (dropped_ == 1 ? " was" : " were") + " dropped while " + path_ +
-               " could not be written; every other line is in the file.";
+        return lines_text(dropped_) + (dropped_ == 1 ? " was" : " were") + " dropped while " + path_ + " could not be written" +
+               (set_aside_ ? "." : "; every other line is in the file.");
     return {};
 }
 
@@ -67,7 +67,10 @@ std::string WaitingLines::state_text() const {
     return text;
 }
 
-void WaitingLines::discard() { waiting_.clear(); }
+void WaitingLines::discard() {
+    set_aside_ += waiting_.size();
+    waiting_.clear();
+}
 
 void WaitingLines::set_path(std::string path) {
     path_ = std::move(path);
