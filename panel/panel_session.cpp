@@ -183,6 +183,8 @@ void PanelSession::on_received(const QByteArray& chunk) {
         emit frame_decoded(frame);
     });
     if (!frame_ended) return;
+    // The no-frames hint is not left standing over a count that grows.
+    if (silence_said_) report(tr("Frames arrive from %1 now.").arg(connection_->description()));
     silence_said_ = false;
     if (form().stale()) {
         form().set_stale(false);
