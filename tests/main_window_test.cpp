@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <cstdio>
 #include <functional>
@@ -120,6 +122,15 @@ void click_button(QWidget* dialog, const QString& text) {
     }
     ADD_FAILURE() << "no button " << text.toStdString() << " in " << dialog->metaObject()->className();
 }
+
+// Stands in for the desktop's file manager: records what it was asked to open.
+class FolderOpener : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> asked;
+public slots:
+    void open(const QUrl& url) { asked << url; }
+};
 
 // A serial device that can be pulled and put back: a symbolic link to a pseudo-terminal.
 struct PluggableBoard {
@@ -218,6 +229,21 @@ TEST_F(Window, MenusShortcutsAndAMinimumSizeThatShowsEverything) {
     EXPECT_GE(window().width(), form().width());
     EXPECT_GE(form().mapTo(&window(), QPoint(0, 0)).y(), menu) << "the menu bar covers no part of the panel";
 
+    // Tab moves through the panel in its own order, as on the bare panel.
+    PanelLogic bare_logic;
+    Form1 bare(bare_logic);
+    std::vector<QString> expected, visited;
+    for (QWidget* w = bare.Command1(); expected.size() < 12; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus) expected.push_back(w->objectName());
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    form().Command1()->setFocus();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        visited.push_back(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, expected);
+
     QSignalSpy unloading(&window(), &MainWindow::unloading);
     window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window())) << "a shortcut reaches the active window";
@@ -289,7 +315,7 @@ TEST_F(Window, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
     EXPECT_EQ(at_c, QByteArray("\x12\x00", 2));
 }
 
-TEST_F(Window, AQuietPortIsSaidOnceWithTheOtherPortsPresent) {
+TEST_F(Window, AQuietPortNamesTheOtherPortsPresentUntilFramesCome) {
     PtyPair quiet;
     present = {{quiet.path(), "", "", ""}, {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", ""}};
     start_on(quiet.path());
@@ -297,6 +323,12 @@ TEST_F(Window, AQuietPortIsSaidOnceWithTheOtherPortsPresent) {
     ASSERT_TRUE(wait_until([&] { return status().message() == expected; }, 10000)) << status().message().toStdString();
     EXPECT_TRUE(status().fields_text().contains(quiet.path() + ": open")) << status().fields_text().toStdString();
     EXPECT_TRUE(status().message_field()->toolTip() == expected);
+
+    // Frames after all: the hint gives way, so the line does not say "no frames" over a count.
+    quiet.write(frames(3));
+    ASSERT_TRUE(wait_until([&] { return status().fields_text().contains("3 frames"); }));
+    EXPECT_TRUE(wait_until([&] { return !status().message().startsWith("No frames"); })) << status().message().toStdString();
+    EXPECT_EQ(status().message(), QStringLiteral("Frames arrive from %1 now.").arg(quiet.path()));
 }
 
 // The board kept in step with the panel.
@@ -478,6 +510,13 @@ TEST_F(Window, TheLogMenuShowsChoosesAndSwitchesTheLog) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith("earlier\r\n"));
 
+    // "Open log folder" hands the folder to the desktop.
+    FolderOpener opener;
+    QDesktopServices::setUrlHandler("file", &opener, "open");
+    action_named(menu, "Open log folder")->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    EXPECT_EQ(opener.asked, QList<QUrl>{QUrl::fromLocalFile(dir.filePath("runs"))});
+
     // Logging off: a run writes nothing, and the status line says so; on again, it writes.
     QAction* logging = action_named(menu, "Log runs");
     ASSERT_NE(logging, nullptr);
@@ -574,3 +613,5 @@ TEST_F(Window, AnExitThatCannotAskSavesTheWaitingLinesBesideTheLogAndSaysWhere) 
     EXPECT_TRUE(err.startsWith("sensor-panel: 1 line could not be written to " + log)) << err.toStdString();
     EXPECT_TRUE(err.contains("it was saved to " + where)) << err.toStdString();
 }
+
+#include "main_window_test.moc"
