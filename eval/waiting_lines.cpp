@@ -20,6 +20,7 @@ void WaitingLines::add(std::string line) {
 }
 
 bool WaitingLines::write_out(std::int64_t now_ms, const Writer& write) {
+    bool wrote = false;
     while (!waiting_.empty()) {
         std::string reason = write(waiting_.front());
         if (!reason.empty()) {
@@ -35,8 +36,11 @@ bool WaitingLines::write_out(std::int64_t now_ms, const Writer& write) {
         }
         waiting_.pop_front();
         ++written_;
+        wrote = true;
     }
-    if (!failure_.empty()) {
+    // Only a line that went in shows the file works again; an empty queue (lines saved elsewhere
+    // or discarded) proves nothing.
+    if (!failure_.empty() && wrote) {
         failure_.clear();
         sentences_.push_back("Writing " + path_ + " again; every waiting line is written.");
     }

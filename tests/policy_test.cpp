@@ -181,5 +181,8 @@ TEST(WaitingLines, PastTheCapLinesAreDroppedCountedAndReportedRightly) {
     for (int i = 0; i < 3; ++i) set_aside.add(std::to_string(i));
     set_aside.write_out(0, disk.writer());
     set_aside.discard();
+    set_aside.take_sentences();
+    EXPECT_TRUE(set_aside.write_out(1, disk.writer()));
+    EXPECT_TRUE(set_aside.take_sentences().empty()) << "nothing was written, so the file is not said to work again";
     EXPECT_EQ(set_aside.exit_report(), "2 lines were dropped while /dev/full could not be written.");
 }
