@@ -1,15 +1,19 @@
 // The programs as a shell user starts them: the port remembered from the last run, usage errors in
-// one sentence and one line of usage, a display that cannot be reached, and a real X server's run
-// with nothing on standard error but the panel's own sentences.
+// one sentence and one line of usage, a display that cannot be reached, and runs on a real X server
+// (Xvfb, clicked with xdotool): nothing on standard error but the panel's own sentences, the demo's
+// log of its own, and waiting log lines saved when a signal ends the panel.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <csignal>
 
 #include "eval/log_file.h"
 #include "tests/support/program_run.h"
@@ -60,6 +64,44 @@ struct RunningPanel {
             process.kill();
             process.waitForFinished();
         }
+    }
+};
+
+// A virtual X server of the test's own, and the user's mouse on it.
+struct VirtualDisplay {
+    QProcess xvfb;
+    QString name;  // ":N"
+
+    VirtualDisplay() {
+        if (QStandardPaths::findExecutable("Xvfb").isEmpty() || QStandardPaths::findExecutable("xdotool").isEmpty()) return;
+        xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+        QByteArray number;
+        if (wait_until([&] { return (number += xvfb.readAllStandardOutput()).contains('\n'); }, 10000))
+            name = ":" + QString::fromLatin1(number.trimmed());
+    }
+    ~VirtualDisplay() {
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
+    }
+    bool up() const { return !name.isEmpty(); }
+
+    QProcessEnvironment environment(const QTemporaryDir& dir) const {
+        QProcessEnvironment env = environment_in(dir);
+        env.remove("QT_QPA_PLATFORM");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("DISPLAY", name);
+        return env;
+    }
+    // Clicks the panel's START button, as the operator would.
+    bool click_start() const {
+        QProcess xdotool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", name);
+        xdotool.setProcessEnvironment(env);
+        // START sits at the panel's top left, below the menu bar.
+        xdotool.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "^Form1$", "mousemove", "--window", "%1", "50",
+                                  "60", "click", "1"});
+        return xdotool.waitForFinished(10000) && xdotool.exitCode() == 0;
     }
 };
 
@@ -139,27 +181,81 @@ TEST(ProgramErrors, ADisplayThatCannotBeReachedIsOneSentenceAndStatusOne) {
         << lines[0].toStdString();
 }
 
-// On a real X server (Xvfb), a run says only its own sentences: no warnings from Qt.
+// On a real X server, a run says only its own sentences: no warnings from Qt.
 TEST(ProgramErrors, ANormalRunOnARealDisplayHasNoQtWarnings) {
-    if (QStandardPaths::findExecutable("Xvfb").isEmpty()) GTEST_SKIP() << "Xvfb is not installed";
-    QProcess xvfb;
-    xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
-    QByteArray number;
-    ASSERT_TRUE(wait_until([&] { return (number += xvfb.readAllStandardOutput()).contains('\n'); }, 10000));
+    VirtualDisplay display;
+    if (!display.up()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
     QTemporaryDir dir;
     PtyPair board;
-    QProcessEnvironment env = environment_in(dir);
-    env.remove("QT_QPA_PLATFORM");
-    env.remove("WAYLAND_DISPLAY");
-    env.insert("DISPLAY", ":" + QString::fromLatin1(number.trimmed()));
-    {
-        RunningPanel panel({"--port", board.path(), "--log", dir.filePath("s.csv")}, env);
-        // The quiet-port hint comes seconds after the window is up.
-        EXPECT_TRUE(panel.says("No frames from")) << panel.err.toStdString();
-        EXPECT_TRUE(panel.terminate()) << panel.err.toStdString();
-        for (const QString& line : panel.err.split('\n', Qt::SkipEmptyParts))
-            EXPECT_TRUE(line.startsWith("sensor-panel: ")) << line.toStdString();
+    RunningPanel panel({"--port", board.path(), "--log", dir.filePath("s.csv")}, display.environment(dir));
+    // The quiet-port hint comes seconds after the window is up.
+    EXPECT_TRUE(panel.says("No frames from")) << panel.err.toStdString();
+    EXPECT_TRUE(display.click_start());
+    EXPECT_TRUE(panel.terminate()) << panel.err.toStdString();
+    for (const QString& line : panel.err.split('\n', Qt::SkipEmptyParts))
+        EXPECT_TRUE(line.startsWith("sensor-panel: ")) << line.toStdString();
+    EXPECT_EQ(board.read_available(), QByteArray("\x93\x00", 2)) << "the click reached the board";
+}
+
+TEST(PanelProgram, TheDemoLogsToAFileOfItsOwnUnlessLogIsGiven) {
+    VirtualDisplay display;
+    if (!display.up()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    QTemporaryDir dir;
+    const QString documents = dir.filePath("Documents");
+    const QString given = dir.filePath("given.csv");
+    struct Case {
+        QStringList args;
+        QString logged_to;
+    };
+    const Case cases[] = {{{"--demo"}, documents + "/sensors-demo.csv"}, {{"--demo", "--log", given}, given}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        RunningPanel panel(c.args, display.environment(dir));
+        ASSERT_TRUE(panel.says("simulated board")) << panel.err.toStdString();
+        ASSERT_TRUE(display.click_start());
+        EXPECT_TRUE(wait_until([&] { return QFileInfo(c.logged_to).size() > 0; }, 10000)) << panel.err.toStdString();
+        EXPECT_TRUE(panel.terminate());
     }
-    xvfb.terminate();
-    xvfb.waitForFinished(5000);
+    EXPECT_FALSE(QFileInfo::exists(documents + "/sensors.csv")) << "the real log has no made-up readings";
+}
+
+// SIGTERM and SIGINT cannot ask what to do with waiting lines: they are saved and the place said.
+TEST(PanelProgram, ASignalSavesTheWaitingLinesAndSaysWhere) {
+    VirtualDisplay display;
+    if (!display.up()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
+    QTemporaryDir dir;
+    QFile(dir.filePath("a-file")).open(QIODevice::WriteOnly);
+    QDir().mkpath(dir.filePath("logs/taken.csv"));
+    struct Case {
+        int signal;
+        QString log;       // cannot be written: a folder by that name, or under a file
+        QString saved_in;  // beside the log, or the home folder
+    };
+    const Case cases[] = {
+        {SIGTERM, dir.filePath("logs/taken.csv"), dir.filePath("logs")},
+        {SIGINT, dir.filePath("a-file/sensors.csv"), dir.path()},  // the home folder
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.signal);
+        RunningPanel panel({"--demo", "--log", c.log}, display.environment(dir));
+        ASSERT_TRUE(panel.says("simulated board")) << panel.err.toStdString();
+        ASSERT_TRUE(display.click_start());
+        ASSERT_TRUE(panel.says("Cannot write " + c.log)) << panel.err.toStdString();
+        ::kill(static_cast<pid_t>(panel.process.processId()), c.signal);
+        ASSERT_TRUE(panel.process.waitForFinished(10000));
+        EXPECT_EQ(panel.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(panel.process.exitCode(), 0);
+        panel.err += QString::fromUtf8(panel.process.readAllStandardError());
+
+        const QString last = panel.err.trimmed().section('\n', -1);
+        const QRegularExpression said("^sensor-panel: (\\d+) lines? could not be written to (.*) \\(.*\\); (it was|they were) saved to (.*)\\.$");
+        const QRegularExpressionMatch m = said.match(last);
+        ASSERT_TRUE(m.hasMatch()) << panel.err.toStdString();
+        EXPECT_EQ(m.captured(2), c.log);
+        EXPECT_EQ(m.captured(3), m.captured(1) == "1" ? "it was" : "they were");
+        EXPECT_EQ(QFileInfo(m.captured(4)).absolutePath(), c.saved_in);
+        QFile saved(m.captured(4));
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::number(saved.readAll().count('\n')), m.captured(1)) << "the count said is the count saved";
+    }
 }
