@@ -290,8 +290,13 @@ TEST_F(Window, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
     click(form().Command4());  // IR off reaches the first board: 18
     EXPECT_EQ(a.read_available(), QByteArray("\x12\x00", 2));
 
-    action_named(window().port_menu(), b.path())->trigger();
+    // A real click in the open menu: the menu is rebuilt while the click is being handled.
+    QMenu* menu = window().port_menu();
+    menu->popup(window().mapToGlobal(QPoint(0, 0)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action_named(menu, b.path())).center());
     ASSERT_TRUE(wait_until([&] { return port() == b.path() && open(); }));
+    EXPECT_FALSE(menu->isVisible());
     QByteArray at_b;
     ASSERT_TRUE(wait_until([&] { return (at_b += b.read_available()).size() >= 2; }));
     EXPECT_EQ(at_b, QByteArray("\x12\x00", 2)) << "the new board learns the panel's state once";

@@ -197,24 +197,43 @@ TEST(ProgramErrors, ANormalRunOnARealDisplayHasNoQtWarnings) {
     EXPECT_EQ(board.read_available(), QByteArray("\x93\x00", 2)) << "the click reached the board";
 }
 
-TEST(PanelProgram, TheDemoLogsToAFileOfItsOwnUnlessLogIsGiven) {
+// Where a run's lines go: the demo to a file of its own, --log where it says, and otherwise the
+// file last chosen in the Log menu.
+TEST(PanelProgram, EachRunLogsWhereItShould) {
     VirtualDisplay display;
     if (!display.up()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
     QTemporaryDir dir;
     const QString documents = dir.filePath("Documents");
     const QString given = dir.filePath("given.csv");
+    const QString chosen = dir.filePath("chosen/runs.csv");
+    {
+        QSettings settings(dir.filePath("config/sensor-panel/sensor-panel.conf"), QSettings::IniFormat);
+        settings.setValue("log/path", chosen);
+    }
+    PtyPair board;
     struct Case {
         QStringList args;
         QString logged_to;
     };
-    const Case cases[] = {{{"--demo"}, documents + "/sensors-demo.csv"}, {{"--demo", "--log", given}, given}};
+    const Case cases[] = {
+        {{"--demo"}, documents + "/sensors-demo.csv"},
+        {{"--demo", "--log", given}, given},
+        {{"--port", board.path()}, chosen},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         RunningPanel panel(c.args, display.environment(dir));
-        ASSERT_TRUE(panel.says("simulated board")) << panel.err.toStdString();
+        ASSERT_TRUE(panel.says(c.args.contains("--demo") ? "simulated board" : "is open.")) << panel.err.toStdString();
         ASSERT_TRUE(display.click_start());
+        if (!c.args.contains("--demo")) {
+            const QByteArray frame = QByteArray(16, '\x41') + QByteArray(1, '\0');
+            ASSERT_TRUE(wait_until([&] { return board.read_available().contains('\x93'); })) << "START reached the board";
+            for (int i = 0; i < 50; ++i) board.write(frame);
+        }
         EXPECT_TRUE(wait_until([&] { return QFileInfo(c.logged_to).size() > 0; }, 10000)) << panel.err.toStdString();
         EXPECT_TRUE(panel.terminate());
+        for (const QString& line : panel.err.split('\n', Qt::SkipEmptyParts))
+            EXPECT_TRUE(line.startsWith("sensor-panel: ")) << line.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(documents + "/sensors.csv")) << "the real log has no made-up readings";
 }
