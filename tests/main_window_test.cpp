@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QColor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -378,12 +379,15 @@ TEST_F(Window, AFirstOpenSendsThePanelsByteOnlyWhenTheOperatorAlreadyClicked) {
     struct Case {
         const char* clicks;  // S: START/STOP, I: IR, R: Reset; before the board is there
         QByteArray first_bytes;  // what the board hears first; after no click, the check box's 27
+        const char* ir_group;    // what the panel shows for the IR group meanwhile
+        const char* caption;
     };
     const Case cases[] = {
-        {"", QByteArray("\x1b\x00", 2)},
-        {"I", QByteArray("\x12\x00", 2)},
-        {"IR", QByteArray("\x13\x00", 2)},
-        {"S", QByteArray("\x93\x00", 2)},
+        {"", QByteArray("\x1b\x00", 2), "ON", "START"},
+        {"I", QByteArray("\x12\x00", 2), "OFF", "START"},
+        {"IR", QByteArray("\x13\x00", 2), "ON", "START"},
+        {"SIR", QByteArray("\x13\x00", 2), "ON", "START"},
+        {"S", QByteArray("\x93\x00", 2), "ON", "STOP"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.clicks);
@@ -392,6 +396,8 @@ TEST_F(Window, AFirstOpenSendsThePanelsByteOnlyWhenTheOperatorAlreadyClicked) {
         EXPECT_FALSE(open());
         for (const char* k = c.clicks; *k; ++k)
             click(*k == 'S' ? form().Command1() : *k == 'I' ? form().Command4() : form().Command3());
+        EXPECT_EQ(form().Text2(0)->text(), c.ir_group);
+        EXPECT_EQ(form().Command1()->text(), c.caption);
         if (*c.clicks) {
             EXPECT_EQ(status().message(),
                       "The board is not connected: the panel follows the click, and the board will be told when it is back.");
@@ -431,8 +437,10 @@ TEST_F(Window, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
     ASSERT_TRUE(wait_until([&] { return status().age_field()->isVisible(); }, 6000));
     EXPECT_TRUE(status().age_field()->text().startsWith("last frame ")) << status().age_field()->text().toStdString();
     EXPECT_TRUE(form().stale());
+    const QColor stale_text = form().Text1(0)->palette().color(QPalette::Active, QPalette::Text);
     board.write(frames(1));
     ASSERT_TRUE(wait_until([&] { return !form().stale(); }));
+    EXPECT_NE(form().Text1(0)->palette().color(QPalette::Active, QPalette::Text), stale_text) << "old readings look old";
     EXPECT_TRUE(wait_until([&] { return !status().age_field()->isVisible(); }));
     EXPECT_TRUE(status().fields_text().contains("4 frames"));
 }
