@@ -1,210 +1,34 @@
 // The program's window around the panel, as the operator meets it: menus and shortcuts, the port
-// chooser over real pseudo-terminals and an injected port list, the board kept in step across an
-// unplug, the status line, the log menu and the question when closing with lines waiting.
+// chooser over real pseudo-terminals and an injected port list, and the status line.
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QCheckBox>
 #include <QColor>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
+#include <QDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-#include <QUrl>
 
-#include <cstdio>
-#include <functional>
-#include <ostream>
-#include <memory>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "link/serial_link.h"
 #include "panel/main_window.h"
-#include "panel/panel_session.h"
-#include "sim/frame_encoder.h"
-#include "tests/support/pty_pair.h"
+#include "tests/support/modal_answer.h"
+#include "tests/support/panel_window.h"
 #include "tests/support/wait.h"
 
-// Failures show texts, not their code units.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
-
 using namespace sensor;
-using sensor::testing::PtyPair;
-using sensor::testing::wait_until;
-
-namespace {
-
-QString plain(QString text) { return text.remove(QLatin1Char('&')); }
-
-QStringList action_texts(const QMenu* menu) {
-    QStringList out;
-    for (QAction* a : menu->actions())
-        if (!a->isSeparator()) out << plain(a->text());
-    return out;
-}
-
-QAction* action_named(const QMenu* menu, const QString& part) {
-    for (QAction* a : menu->actions())
-        if (plain(a->text()).contains(part)) return a;
-    return nullptr;
-}
-
-QByteArray frames(int count, int infrared = 500) {
-    const EncodedFrame f = encode_frame({{infrared, 600, 700}, {1800, 3600, 5400}, {100, 900}});
-    QByteArray out;
-    for (int i = 0; i < count; ++i) out.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
-    return out;
-}
-
-int line_count(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    return static_cast<int>(f.readAll().count('\n'));
-}
-
-// Answers the next modal window of type T once it is up: the answer runs inside its event loop,
-// and again while the window stays up (a file dialog may not take the first accept).
-template <typename T>
-void answer_modal(std::function<void(T*)> answer) {
-    auto* poll = new QTimer(qApp);
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer, answered = QPointer<T>()]() mutable {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (dialog && !dialog->isVisible()) dialog = nullptr;
-        if (answered && answered != dialog) answered = nullptr;
-        if (!answered && poll->property("answered").toBool()) {
-            poll->stop();
-            poll->deleteLater();
-            return;
-        }
-        if (!dialog) return;
-        answered = dialog;
-        poll->setProperty("answered", true);
-        answer(dialog);
-    });
-    poll->start();
-}
-
-// Answers a file dialog with a path, typed as a user would.
-void answer_file_dialog(const QString& path) {
-    answer_modal<QFileDialog>([path](QFileDialog* d) {
-        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(path);
-        static_cast<QDialog*>(d)->accept();
-    });
-}
-
-void click_button(QWidget* dialog, const QString& text) {
-    for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {
-        if (plain(b->text()).startsWith(text)) {
-            b->click();
-            return;
-        }
-    }
-    ADD_FAILURE() << "no button " << text.toStdString() << " in " << dialog->metaObject()->className();
-}
-
-// Stands in for the desktop's file manager: records what it was asked to open.
-class FolderOpener : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> asked;
-public slots:
-    void open(const QUrl& url) { asked << url; }
-};
-
-// A serial device that can be pulled and put back: a symbolic link to a pseudo-terminal.
-struct PluggableBoard {
-    QString path;
-    std::unique_ptr<PtyPair> pair;
-    QByteArray seen;
-
-    explicit PluggableBoard(const QString& link_path) : path(link_path) {}
-    void plug() {
-        pair = std::make_unique<PtyPair>();
-        QFile::remove(path);
-        EXPECT_TRUE(QFile::link(pair->path(), path));
-        seen.clear();
-    }
-    void unplug() {
-        pair->close_slave();
-        pair->close_master();
-        pair.reset();
-        QFile::remove(path);
-    }
-    QByteArray received(int at_least) {
-        wait_until([&] { return (seen += pair->read_available()).size() >= at_least; });
-        return seen;
-    }
-};
-
-struct Window : ::testing::Test {
-    QTemporaryDir dir;
-    std::unique_ptr<QSettings> settings;
-    QList<PortInfo> present;  // the port list the session sees; tests change it as adapters come and go
-    std::unique_ptr<PanelSession> session;
-
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        settings = std::make_unique<QSettings>(dir.filePath("panel.ini"), QSettings::IniFormat);
-    }
-    void TearDown() override { session.reset(); }
-
-    PanelOptions options(const QString& log_name = QStringLiteral("sensors.csv")) {
-        PanelOptions o;
-        o.log_path = dir.filePath(log_name);
-        o.echo_to_stderr = false;
-        o.ports = [this] { return present; };
-        o.settings = settings.get();
-        return o;
-    }
-    void start(std::unique_ptr<BoardConnection> connection, const PanelOptions& o) {
-        session = std::make_unique<PanelSession>(o, std::move(connection));
-        session->start();
-        session->window().show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&session->window()));
-    }
-    void start_on(const QString& port) { start(std::make_unique<SerialLink>(port), options()); }
-
-    MainWindow& window() { return session->window(); }
-    Form1& form() { return session->form(); }
-    StatusBar& status() { return window().status(); }
-    bool open() const { return session->connection()->state() == BoardConnection::State::Open; }
-    QString port() const { return qobject_cast<SerialLink*>(session->connection())->port(); }
-    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
-    // Starts a run and lets 50 frames through, which is one log line.
-    void run_one_log_line(PtyPair& board) {
-        click(form().Command1());
-        board.write(frames(50));
-        ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() >= 50; }));
-    }
-};
-
-}  // namespace
+using namespace sensor::testing;
 
 // Menus, shortcuts and size.
 
-TEST_F(Window, MenusShortcutsAndAMinimumSizeThatShowsEverything) {
+TEST_F(PanelWindow, MenusShortcutsAndAMinimumSizeThatShowsEverything) {
     PtyPair board;
     start_on(board.path());
     QStringList titles;
@@ -256,7 +80,7 @@ TEST_F(Window, MenusShortcutsAndAMinimumSizeThatShowsEverything) {
 
 // The port chooser.
 
-TEST_F(Window, ThePortMenuListsThePortsPresentAndFollowsHotPlug) {
+TEST_F(PanelWindow, ThePortMenuListsThePortsPresentAndFollowsHotPlug) {
     PtyPair a, b;
     present = {{a.path(), "FT232R USB UART", "FTDI", "A9XK2"}};
     start_on(a.path());
@@ -283,7 +107,7 @@ TEST_F(Window, ThePortMenuListsThePortsPresentAndFollowsHotPlug) {
     EXPECT_TRUE(action_named(window().port_menu(), a.path())->isChecked());
 }
 
-TEST_F(Window, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
+TEST_F(PanelWindow, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
     PtyPair a, b;
     present = {{a.path(), "first", "", ""}, {b.path(), "second", "", ""}};
     start_on(a.path());
@@ -321,7 +145,7 @@ TEST_F(Window, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
     EXPECT_EQ(at_c, QByteArray("\x12\x00", 2));
 }
 
-TEST_F(Window, AQuietPortNamesTheOtherPortsPresentUntilFramesCome) {
+TEST_F(PanelWindow, AQuietPortNamesTheOtherPortsPresentUntilFramesCome) {
     PtyPair quiet;
     present = {{quiet.path(), "", "", ""}, {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", ""}};
     start_on(quiet.path());
@@ -337,83 +161,9 @@ TEST_F(Window, AQuietPortNamesTheOtherPortsPresentUntilFramesCome) {
     EXPECT_EQ(status().message(), QStringLiteral("Frames arrive from %1 now.").arg(quiet.path()));
 }
 
-// The board kept in step with the panel.
-
-TEST_F(Window, ABoardThatComesBackLearnsWhatChangedWhileItWasAway) {
-    PluggableBoard board(dir.filePath("board"));
-    board.plug();
-    start_on(board.path);
-    ASSERT_TRUE(wait_until([&] { return open(); }));
-    run_one_log_line(*board.pair);
-    ASSERT_TRUE(wait_until([&] { return line_count(session->log().path()) == 1; }));
-    EXPECT_EQ(board.received(2), QByteArray("\x93\x00", 2));
-
-    board.unplug();
-    ASSERT_TRUE(wait_until([&] { return session->connection()->state() == BoardConnection::State::Lost; }, 5000));
-    EXPECT_TRUE(status().message().contains("unplugged")) << status().message().toStdString();
-    EXPECT_TRUE(status().fields_text().contains(": lost")) << status().fields_text().toStdString();
-
-    click(form().Command1());  // STOP while away: the panel stops the run all the same
-    EXPECT_EQ(form().Command1()->text(), "START");
-    EXPECT_FALSE(form().Timer1()->isActive());
-    EXPECT_EQ(status().message(),
-              "The board is not connected: the panel follows the click, and the board will be told when it is back.");
-
-    board.plug();
-    ASSERT_TRUE(wait_until([&] { return open(); }, 8000));
-    EXPECT_EQ(board.received(2), QByteArray("\x13\x00", 2)) << "the STOP it missed";
-    EXPECT_TRUE(wait_until([&] {
-        return status().message() == "The board was sent the panel's state (byte 19), so it agrees with what the panel shows.";
-    })) << status().message().toStdString();
-
-    // The run is over: frames from the returned board reach the cells but not the log.
-    const auto before = session->logic().frames_decoded();
-    board.pair->write(frames(100, 321));
-    ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() == before + 100; }));
-    EXPECT_EQ(line_count(session->log().path()), 1);
-    EXPECT_TRUE(wait_until([&] { return form().Text1(0)->text() == "321"; }));
-    EXPECT_EQ(board.received(3).size(), 2) << "told once";
-}
-
-TEST_F(Window, AFirstOpenSendsThePanelsByteOnlyWhenTheOperatorAlreadyClicked) {
-    struct Case {
-        const char* clicks;  // S: START/STOP, I: IR, R: Reset; before the board is there
-        QByteArray first_bytes;  // what the board hears first; after no click, the check box's 27
-        const char* ir_group;    // what the panel shows for the IR group meanwhile
-        const char* caption;
-    };
-    const Case cases[] = {
-        {"", QByteArray("\x1b\x00", 2), "ON", "START"},
-        {"I", QByteArray("\x12\x00", 2), "OFF", "START"},
-        {"IR", QByteArray("\x13\x00", 2), "ON", "START"},
-        {"SIR", QByteArray("\x13\x00", 2), "ON", "START"},
-        {"S", QByteArray("\x93\x00", 2), "ON", "STOP"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.clicks);
-        PluggableBoard board(dir.filePath("late-board"));
-        start_on(board.path);
-        EXPECT_FALSE(open());
-        for (const char* k = c.clicks; *k; ++k)
-            click(*k == 'S' ? form().Command1() : *k == 'I' ? form().Command4() : form().Command3());
-        EXPECT_EQ(form().Text2(0)->text(), c.ir_group);
-        EXPECT_EQ(form().Command1()->text(), c.caption);
-        if (*c.clicks) {
-            EXPECT_EQ(status().message(),
-                      "The board is not connected: the panel follows the click, and the board will be told when it is back.");
-        }
-        board.plug();
-        ASSERT_TRUE(wait_until([&] { return open(); }, 8000));
-        if (!*c.clicks) click(form().Check1());
-        EXPECT_EQ(board.received(2), c.first_bytes);
-        session.reset();
-        board.unplug();
-    }
-}
-
 // The status line.
 
-TEST_F(Window, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
+TEST_F(PanelWindow, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
     PtyPair board;
     start_on(board.path());
     ASSERT_TRUE(wait_until([&] { return open(); }));
@@ -445,7 +195,7 @@ TEST_F(Window, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
     EXPECT_TRUE(status().fields_text().contains("4 frames"));
 }
 
-TEST_F(Window, MessagesAreShownWholeOnceAndKeptInTheHistory) {
+TEST_F(PanelWindow, MessagesAreShownWholeOnceAndKeptInTheHistory) {
     PtyPair board;
     start_on(board.path());
     const QString long_one = QStringLiteral("Cannot open serial port /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK2QF1-if00-port0: "
@@ -480,7 +230,7 @@ TEST_F(Window, MessagesAreShownWholeOnceAndKeptInTheHistory) {
     EXPECT_EQ(history_text.count(long_one), 1);
 }
 
-TEST_F(Window, TheDemoMarkerIsShown) {
+TEST_F(PanelWindow, TheDemoMarkerIsShown) {
     PanelOptions o = options();
     o.marker = QStringLiteral("demo: simulated board");
     o.ports_choosable = false;
@@ -492,139 +242,3 @@ TEST_F(Window, TheDemoMarkerIsShown) {
     EXPECT_FALSE(action_named(window().port_menu(), "/dev/ttyUSB0")->isEnabled()) << "listed, not choosable";
     EXPECT_FALSE(action_named(window().port_menu(), "Other…")->isEnabled());
 }
-
-// The log in reach.
-
-TEST_F(Window, TheLogMenuShowsChoosesAndSwitchesTheLog) {
-    PtyPair board;
-    start_on(board.path());
-    ASSERT_TRUE(wait_until([&] { return open(); }));
-    QMenu* menu = window().log_menu();
-    ASSERT_NE(action_named(menu, session->log().path()), nullptr) << action_texts(menu).join(" / ").toStdString();
-
-    // Another file, which already holds a line: the run's lines are appended to it.
-    const QString other = dir.filePath("runs/other.csv");
-    QDir().mkpath(dir.filePath("runs"));
-    {
-        QFile f(other);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("earlier\r\n");
-    }
-    answer_file_dialog(other);
-    action_named(menu, "Choose log file")->trigger();
-    ASSERT_EQ(session->log().path(), other);
-    EXPECT_EQ(settings->value("log/path").toString(), other);
-    EXPECT_NE(action_named(menu, other), nullptr);
-    EXPECT_TRUE(status().fields_text().contains("log other.csv")) << status().fields_text().toStdString();
-
-    run_one_log_line(board);
-    ASSERT_TRUE(wait_until([&] { return line_count(other) == 2; }));
-    QFile f(other);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readAll().startsWith("earlier\r\n"));
-
-    // "Open log folder" hands the folder to the desktop.
-    FolderOpener opener;
-    QDesktopServices::setUrlHandler("file", &opener, "open");
-    action_named(menu, "Open log folder")->trigger();
-    QDesktopServices::unsetUrlHandler("file");
-    EXPECT_EQ(opener.asked, QList<QUrl>{QUrl::fromLocalFile(dir.filePath("runs"))});
-
-    // Logging off: a run writes nothing, and the status line says so; on again, it writes.
-    QAction* logging = action_named(menu, "Log runs");
-    ASSERT_NE(logging, nullptr);
-    EXPECT_TRUE(logging->isChecked()) << "on by default";
-    logging->trigger();
-    EXPECT_FALSE(session->logging());
-    EXPECT_TRUE(status().fields_text().contains("logging off"));
-    board.write(frames(50));
-    ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() >= 100; }));
-    EXPECT_EQ(line_count(other), 2);
-    logging->trigger();
-    EXPECT_TRUE(session->logging());
-    board.write(frames(50));
-    EXPECT_TRUE(wait_until([&] { return line_count(other) == 3; }));
-}
-
-TEST_F(Window, ClosingWhileLinesWaitAsksAndDoesWhatTheOperatorChose) {
-    struct Case {
-        const char* button;
-        bool closes;
-        int lines_in_log;   // after the answer
-        int lines_saved;    // in the other file
-    };
-    const Case cases[] = {
-        {"Cancel", false, 0, 0},
-        {"Discard 1 line", true, 0, 0},
-        {"Save to another file", true, 0, 1},
-        {"Try again", true, 1, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.button);
-        PtyPair board;
-        // The log's name is taken by a folder, so its lines wait.
-        const QString log = dir.filePath(QStringLiteral("blocked-%1.csv").arg(c.button));
-        ASSERT_TRUE(QDir().mkpath(log));
-        start(std::make_unique<SerialLink>(board.path()), options(QFileInfo(log).fileName()));
-        ASSERT_TRUE(wait_until([&] { return open(); }));
-        run_one_log_line(board);
-        ASSERT_TRUE(wait_until([&] { return session->log().waiting() == 1; }));
-
-        const QString saved = dir.filePath(QStringLiteral("saved-%1.csv").arg(c.button));
-        QString question;
-        answer_modal<QMessageBox>([&](QMessageBox* box) {
-            question = box->text();
-            if (QString(c.button) == "Save to another file") {
-                answer_file_dialog(saved);
-            }
-            if (QString(c.button) == "Try again") QDir().rmdir(log);  // the folder goes: the file can be written
-            click_button(box, c.button);
-        });
-        window().close();
-        EXPECT_TRUE(question.startsWith("1 line could not be written to " + log)) << question.toStdString();
-        EXPECT_EQ(!window().isVisible(), c.closes);
-        EXPECT_EQ(line_count(log), c.lines_in_log);
-        EXPECT_EQ(line_count(saved), c.lines_saved);
-        if (!c.closes) {
-            EXPECT_EQ(session->log().waiting(), 1u) << "cancelled: the lines still wait";
-            session->log().discard_waiting();
-        }
-        session.reset();
-    }
-}
-
-TEST_F(Window, AnExitThatCannotAskSavesTheWaitingLinesBesideTheLogAndSaysWhere) {
-    PtyPair board;
-    const QString log = dir.filePath("blocked.csv");
-    ASSERT_TRUE(QDir().mkpath(log));
-    start(std::make_unique<SerialLink>(board.path()), options("blocked.csv"));
-    ASSERT_TRUE(wait_until([&] { return open(); }));
-    run_one_log_line(board);
-    ASSERT_TRUE(wait_until([&] { return session->log().waiting() == 1; }));
-
-    // What a SIGTERM does after the event loop ends, with standard error caught in a file.
-    const QString err_path = dir.filePath("stderr.txt");
-    std::fflush(stderr);
-    const int saved_err = ::dup(2);
-    const int file = ::open(err_path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(file, 2);
-    session->shutdown();
-    session.reset();
-    std::fflush(stderr);
-    ::dup2(saved_err, 2);
-    ::close(saved_err);
-    ::close(file);
-
-    QFile f(err_path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString err = QString::fromUtf8(f.readAll());
-    const QStringList rescued = QDir(dir.path()).entryList({"blocked-unsaved-*.csv"}, QDir::Files);
-    ASSERT_EQ(rescued.size(), 1) << err.toStdString();
-    const QString where = dir.filePath(rescued.front());
-    EXPECT_EQ(line_count(where), 1);
-    EXPECT_EQ(err.count('\n'), 1) << "one sentence: " << err.toStdString();
-    EXPECT_TRUE(err.startsWith("sensor-panel: 1 line could not be written to " + log)) << err.toStdString();
-    EXPECT_TRUE(err.contains("it was saved to " + where)) << err.toStdString();
-}
-
-#include "main_window_test.moc"
