@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -19,6 +21,7 @@
 
 #include "link/serial_link.h"
 #include "panel/main_window.h"
+#include "sim/pty_board.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/wait.h"
@@ -193,6 +196,42 @@ TEST_F(PanelWindow, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
     EXPECT_NE(form().Text1(0)->palette().color(QPalette::Active, QPalette::Text), stale_text) << "old readings look old";
     EXPECT_TRUE(wait_until([&] { return !status().age_field()->isVisible(); }));
     EXPECT_TRUE(status().fields_text().contains("4 frames"));
+}
+
+// The rate shown early is the rate the board sends, both at the first open and after it came back:
+// compared with the frames the test counts over the same time, not with a clock's promise.
+TEST_F(PanelWindow, TheRateIsRightInTheFirstSecondAndAfterAReconnect) {
+    const QString link = dir.filePath("board");
+    auto board = std::make_unique<PtyBoard>();
+    QString error;
+    ASSERT_TRUE(board->start(&error) && board->make_link(link, &error)) << error.toStdString();
+    start_on(link);
+    const QRegularExpression rate_text(", (\\d+)/s$");
+    for (const char* phase : {"first open", "after a reconnect"}) {
+        SCOPED_TRACE(phase);
+        ASSERT_TRUE(wait_until([&] { return open(); }, 8000));
+        QElapsedTimer since_open;
+        since_open.start();
+        const auto at_open = session->logic().frames_decoded();
+        // The first status update after some frames have come.
+        QString before;
+        ASSERT_TRUE(wait_until([&] {
+            if (session->logic().frames_decoded() < at_open + 30) return false;
+            if (before.isEmpty()) before = status().frames_field()->text();
+            return status().frames_field()->text() != before;
+        }));
+        const double shown = rate_text.match(status().frames_field()->text()).captured(1).toDouble();
+        const double early_ms = static_cast<double>(since_open.elapsed());
+        const double counted = static_cast<double>(session->logic().frames_decoded() - at_open) * 1000.0 / early_ms;
+        EXPECT_LT(early_ms, 1000) << "the rate was read within the first second";
+        EXPECT_GT(shown / counted, 0.7) << shown << "/s shown, " << counted << "/s counted";
+        EXPECT_LT(shown / counted, 1.3) << shown << "/s shown, " << counted << "/s counted";
+
+        board.reset();  // unplugged
+        ASSERT_TRUE(wait_until([&] { return !open(); }, 5000));
+        board = std::make_unique<PtyBoard>();
+        ASSERT_TRUE(board->start(&error) && board->make_link(link, &error)) << error.toStdString();
+    }
 }
 
 TEST_F(PanelWindow, MessagesAreShownWholeOnceAndKeptInTheHistory) {
