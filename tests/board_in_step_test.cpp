@@ -114,6 +114,10 @@ TEST_F(PanelWindow, AFirstOpenSendsThePanelsByteOnlyWhenTheOperatorAlreadyClicke
         ASSERT_TRUE(wait_until([&] { return open(); }, 8000));
         if (!*c.clicks) click(form().Check1());
         EXPECT_EQ(board.received(2), c.first_bytes);
+        if (*c.clicks) {
+            const QString told = QStringLiteral("The board was sent the panel's state (byte %1)").arg(std::uint8_t(c.first_bytes[0]));
+            EXPECT_TRUE(wait_until([&] { return status().message().startsWith(told); })) << status().message().toStdString();
+        }
         session.reset();
         board.unplug();
     }

@@ -148,20 +148,33 @@ TEST_F(PanelWindow, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
     EXPECT_EQ(at_c, QByteArray("\x12\x00", 2));
 }
 
-TEST_F(PanelWindow, AQuietPortNamesTheOtherPortsPresentUntilFramesCome) {
+TEST_F(PanelWindow, AQuietPortIsSaidWithTheOtherPortsPresentUntilFramesCome) {
     PtyPair quiet;
-    present = {{quiet.path(), "", "", ""}, {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", ""}};
-    start_on(quiet.path());
-    const QString expected = QStringLiteral("No frames from %1 for 3 s. Other ports: /dev/ttyUSB0 (FT232R USB UART).").arg(quiet.path());
-    ASSERT_TRUE(wait_until([&] { return status().message() == expected; }, 10000)) << status().message().toStdString();
-    EXPECT_TRUE(status().fields_text().contains(quiet.path() + ": open")) << status().fields_text().toStdString();
-    EXPECT_TRUE(status().message_field()->toolTip() == expected);
+    struct Case {
+        QList<PortInfo> others;
+        QString hint;
+    };
+    const Case cases[] = {
+        {{{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", ""}}, "Other ports: /dev/ttyUSB0 (FT232R USB UART)."},
+        {{}, "Is the board switched on and on this port?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hint.toStdString());
+        present = QList<PortInfo>{{quiet.path(), "", "", ""}} + c.others;
+        start_on(quiet.path());
+        const QString expected = QStringLiteral("No frames from %1 for 3 s. ").arg(quiet.path()) + c.hint;
+        ASSERT_TRUE(wait_until([&] { return status().message() == expected; }, 10000)) << status().message().toStdString();
+        EXPECT_TRUE(status().fields_text().contains(quiet.path() + ": open")) << status().fields_text().toStdString();
+        EXPECT_EQ(status().message_field()->toolTip(), expected);
 
-    // Frames after all: the hint gives way, so the line does not say "no frames" over a count.
-    quiet.write(frames(3));
-    ASSERT_TRUE(wait_until([&] { return status().fields_text().contains("3 frames"); }));
-    EXPECT_TRUE(wait_until([&] { return !status().message().startsWith("No frames"); })) << status().message().toStdString();
-    EXPECT_EQ(status().message(), QStringLiteral("Frames arrive from %1 now.").arg(quiet.path()));
+        // Frames after all: the hint gives way, so the line does not say "no frames" over a count.
+        const auto before = session->logic().frames_decoded();
+        quiet.write(frames(3));
+        ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() == before + 3; }));
+        EXPECT_TRUE(wait_until([&] { return !status().message().startsWith("No frames"); })) << status().message().toStdString();
+        EXPECT_EQ(status().message(), QStringLiteral("Frames arrive from %1 now.").arg(quiet.path()));
+        session.reset();
+    }
 }
 
 // The status line.
