@@ -38,7 +38,7 @@ TEST_F(PanelWindow, MenusShortcutsAndAMinimumSizeThatShowsEverything) {
     for (QAction* a : window().menuBar()->actions()) titles << plain(a->text());
     for (const char* title : {"Port", "Log", "View", "Help"}) EXPECT_TRUE(titles.contains(title)) << title;
 
-    // Enter and Space on a focused panel button click it; the tab order is the panel's own.
+    // Enter and Space on a focused panel button click it.
     form().Command1()->setFocus();
     QTest::keyClick(form().Command1(), Qt::Key_Return);
     EXPECT_TRUE(wait_until([&] { return form().Command1()->text() == "STOP"; }));
