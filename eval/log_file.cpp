@@ -82,12 +82,14 @@ QString LogFile::rescue_waiting() {
     for (const QString& folder : {QFileInfo(path_).absolutePath(), QDir::homePath()}) {
         const QString target = QDir(folder).filePath(name);
         if (save_waiting_to(target).isEmpty())
-            return QStringLiteral("%1 could not be written to %2 (%3); they were saved to %4.")
-                .arg(QString::fromStdString(lines_text(count)), path_, why, target);
+            return QStringLiteral("%1 could not be written to %2 (%3); %4 saved to %5.")
+                .arg(QString::fromStdString(lines_text(count)), path_, why,
+                     count == 1 ? QStringLiteral("it was") : QStringLiteral("they were"), target);
         tried << target;
     }
-    return QStringLiteral("%1 could not be written to %2 (%3), nor to %4; they are lost.")
-        .arg(QString::fromStdString(lines_text(count)), path_, why, tried.join(QStringLiteral(" or ")));
+    return QStringLiteral("%1 could not be written to %2 (%3), nor to %4; %5 lost.")
+        .arg(QString::fromStdString(lines_text(count)), path_, why, tried.join(QStringLiteral(" or ")),
+             count == 1 ? QStringLiteral("it is") : QStringLiteral("they are"));
 }
 
 void LogFile::append(const std::string& line) {

@@ -20,6 +20,7 @@ void WaitingLines::add(std::string line) {
 }
 
 bool WaitingLines::write_out(std::int64_t now_ms, const Writer& write) {
+    bool wrote = false;
     while (!waiting_.empty()) {
         std::string reason = write(waiting_.front());
         if (!reason.empty()) {
@@ -35,8 +36,11 @@ bool WaitingLines::write_out(std::int64_t now_ms, const Writer& write) {
         }
         waiting_.pop_front();
         ++written_;
+        wrote = true;
     }
-    if (!failure_.empty()) {
+    // Only a line that went in shows the file works again; an empty queue (lines saved elsewhere
+    // or discarded) proves nothing.
+    if (!failure_.empty() && wrote) {
         failure_.clear();
         sentences_.push_back("Writing " + path_ + " again; every waiting line is written.");
     }
@@ -55,8 +59,8 @@ std::string WaitingLines::exit_report() const {
         return text + ".";
     }
     if (dropped_)
-        return lines_text(dropped_) + (dropped_ == 1 ? " was" : " were") + " dropped while " + path_ +
-               " could not be written; every other line is in the file.";
+        return lines_text(dropped_) + (dropped_ == 1 ? " was" : " were") + " dropped while " + path_ + " could not be written" +
+               (set_aside_ ? "." : "; every other line is in the file.");
     return {};
 }
 
@@ -67,7 +71,10 @@ std::string WaitingLines::state_text() const {
     return text;
 }
 
-void WaitingLines::discard() { waiting_.clear(); }
+void WaitingLines::discard() {
+    set_aside_ += waiting_.size();
+    waiting_.clear();
+}
 
 void WaitingLines::set_path(std::string path) {
     path_ = std::move(path);

@@ -61,6 +61,7 @@ private:
     std::deque<std::string> waiting_;
     std::uint64_t written_ = 0;
     std::uint64_t dropped_ = 0;
+    std::uint64_t set_aside_ = 0;  // waiting lines saved elsewhere or discarded, so not in the file
     std::string failure_;  // the current cause, empty while writing works
     std::vector<std::string> sentences_;
 };

@@ -73,7 +73,8 @@ void MainWindow::build_menus() {
     set_replay(false, false, 1);
     file_menu_->addSeparator();
     QAction* quit = file_menu_->addAction(tr("&Quit"), this, &QWidget::close);
-    quit->setShortcut(QKeySequence::Quit);
+    // Ctrl+Q on every platform: the platform's own Quit key is empty on Windows and offscreen.
+    quit->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q)});
     quit->setShortcutContext(Qt::ApplicationShortcut);
 
     port_menu_ = menuBar()->addMenu(tr("&Port"));
@@ -181,6 +182,10 @@ void MainWindow::choose_log_file() {
 
 void MainWindow::open_log_folder() {
     const QString folder = QFileInfo(log_path_).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        status_->show_message(tr("The folder %1 does not exist yet; it is made when the first line is logged.").arg(folder));
+        return;
+    }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
         status_->show_message(tr("Cannot open the folder %1: no file manager answered.").arg(folder));
 }

@@ -280,6 +280,8 @@ void PanelSession::on_received(const QByteArray& chunk) {
         emit frame_decoded(frame);
     });
     if (!frame_ended) return;
+    // The no-frames hint is not left standing over a count that grows.
+    if (silence_said_) report(tr("Frames arrive from %1 now.").arg(connection_->description()));
     silence_said_ = false;
     if (form().stale()) {
         form().set_stale(false);
@@ -293,9 +295,12 @@ void PanelSession::on_state_changed(BoardConnection::State state) {
         health_.restart(now_ms());
         silence_said_ = false;
         // A board that lost power, or one on another port, learns what the panel shows.
-        if (logic_.connection_opened())
-            report(tr("The board was sent the panel's state (byte %1), so it agrees with what the panel shows.")
-                       .arg(logic_.ControlByte() & 0xFF));
+        // Said after the connection's own "is open", so the newest message is what was done.
+        if (logic_.connection_opened()) {
+            const QString sent = tr("The board was sent the panel's state (byte %1), so it agrees with what the panel shows.")
+                                     .arg(logic_.ControlByte() & 0xFF);
+            QMetaObject::invokeMethod(this, [this, sent] { report(sent); }, Qt::QueuedConnection);
+        }
     } else if (state == BoardConnection::State::Lost) {
         logic_.connection_lost();
     }

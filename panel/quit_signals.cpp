@@ -30,7 +30,9 @@ void on_quit_signal(int) {
 bool quit_on_signals(QObject* context) {
     if (quit_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quit_pipe) != 0) return false;
     auto* notifier = new QSocketNotifier(quit_pipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
+    // exit, not quit: quit asks every window to close, and a window that asks the user (lines
+    // waiting for the log) would hold up a signal that cannot wait for an answer.
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::exit(0); });
     struct sigaction action {};
     action.sa_handler = on_quit_signal;
     sigemptyset(&action.sa_mask);

@@ -137,3 +137,48 @@ TEST(LogFile, ALineCutShortIsTakenBackWholeAndWaits) {
     EXPECT_EQ(contents(path), lines(1, 3));
     EXPECT_EQ(log.waiting(), 0u);
 }
+
+TEST(LogFile, AnExitThatCannotAskSavesTheWaitingLinesBesideTheLogOrAtHomeAndSaysSoRightly) {
+    QTemporaryDir dir;
+    const QByteArray home_before = qgetenv("HOME");
+    QFile(dir.filePath("a-file")).open(QIODevice::WriteOnly);
+    QDir().mkpath(dir.filePath("home"));
+    QDir().mkpath(dir.filePath("taken.csv"));
+    struct Case {
+        QString log;   // unwritable: a folder by that name, or a folder that is a file
+        QString home;
+        int count;
+        QString saved_in;  // empty: nowhere
+        QString says;      // the end of the sentence
+    };
+    const Case cases[] = {
+        {dir.filePath("taken.csv"), dir.filePath("home"), 1, dir.path(), "; it was saved to "},
+        {dir.filePath("a-file/sensors.csv"), dir.filePath("home"), 2, dir.filePath("home"), "; they were saved to "},
+        {dir.filePath("a-file/sensors.csv"), dir.filePath("a-file"), 1, {}, "; it is lost."},
+        {dir.filePath("a-file/sensors.csv"), dir.filePath("a-file"), 3, {}, "; they are lost."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.log.toStdString() + " " + std::to_string(c.count));
+        qputenv("HOME", c.home.toLocal8Bit());
+        LogFile log(c.log);
+        for (int n = 1; n <= c.count; ++n) log.append(line(n));
+        ASSERT_EQ(log.waiting(), static_cast<std::size_t>(c.count));
+        const QString said = log.rescue_waiting();
+        const QString count = c.count == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(c.count);
+        EXPECT_TRUE(said.startsWith(count + " could not be written to " + c.log + " (")) << said.toStdString();
+        EXPECT_TRUE(said.contains(c.says)) << said.toStdString();
+        if (c.saved_in.isEmpty()) {
+            EXPECT_EQ(log.waiting(), static_cast<std::size_t>(c.count)) << "kept for the last word at exit";
+            log.discard_waiting();
+            continue;
+        }
+        const QString name = QFileInfo(c.log).completeBaseName() + "-unsaved-";
+        const QStringList found = QDir(c.saved_in).entryList({name + "*.csv"}, QDir::Files);
+        ASSERT_EQ(found.size(), 1);
+        EXPECT_TRUE(said.endsWith(c.says + QDir(c.saved_in).filePath(found.front()) + ".")) << said.toStdString();
+        EXPECT_EQ(contents(QDir(c.saved_in).filePath(found.front())), lines(1, c.count));
+        EXPECT_EQ(log.waiting(), 0u);
+        QFile::remove(QDir(c.saved_in).filePath(found.front()));
+    }
+    qputenv("HOME", home_before);
+}

@@ -174,4 +174,15 @@ TEST(WaitingLines, PastTheCapLinesAreDroppedCountedAndReportedRightly) {
     w.write_out(10, disk.writer());
     EXPECT_EQ(w.exit_report(), "2 lines were dropped while /dev/full could not be written; every other line is in the file.")
         << "no \"0 lines could not be written\"";
+
+    // Waiting lines saved elsewhere or discarded are not in the file either.
+    WaitingLines set_aside("/dev/full", 1, 2000);
+    disk.refusing = "no space left on device";
+    for (int i = 0; i < 3; ++i) set_aside.add(std::to_string(i));
+    set_aside.write_out(0, disk.writer());
+    set_aside.discard();
+    set_aside.take_sentences();
+    EXPECT_TRUE(set_aside.write_out(1, disk.writer()));
+    EXPECT_TRUE(set_aside.take_sentences().empty()) << "nothing was written, so the file is not said to work again";
+    EXPECT_EQ(set_aside.exit_report(), "2 lines were dropped while /dev/full could not be written.");
 }
