@@ -119,6 +119,7 @@ struct Figures {
     double flood_peak_mib = 0, flood_growth_kib = 0, flood_timer_p99 = 0, flood_refresh_max = 0, flood_rate = 0;
     std::vector<double> startup_ms, demo_ms;
     std::vector<double> idle_no_board, idle_silent_board;
+    std::vector<double> trends_open_cpu, trends_closed_cpu, trends_ratio;
 };
 
 int lines_in(const QString& path) {
@@ -178,6 +179,50 @@ void line_rate(Figures& f, int seconds, int repeats) {
         }
         std::fprintf(stderr, "line rate run %d: panel %.2f %% of a core, floor %.2f %%, cutecom %.2f %%; %d log lines\n",
                      r + 1, pm * 100, fm * 100, tm * 100, lines_in(log));
+    }
+}
+
+// Two shipped panels at the line rate, a run on in each, one with Trends open at its 10 min span:
+// what Trends costs, as a ratio to the same panel in the same seconds.
+void trends_side_by_side(Figures& f, int seconds, int repeats) {
+    for (int r = 0; r < repeats; ++r) {
+        QTemporaryDir dir;
+        Pty open_pty, closed_pty;
+        // Each panel has a home of its own, so its settings (the Trends span) are its own.
+        const auto env_for = [&](const QString& home, bool trends) {
+            QDir().mkpath(home + "/.config/sensor-panel");
+            QFile conf(home + "/.config/sensor-panel/sensor-panel.conf");
+            if (conf.open(QIODevice::WriteOnly))
+                conf.write(trends ? "[trends]\nspan=600\nopen=true\ngeometry=@ByteArray()\n" : "[trends]\nopen=false\n");
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HOME", home);
+            env.insert("XDG_CONFIG_HOME", home + "/.config");
+            return env;
+        };
+        QProcess* with = start_program(QStringLiteral(SENSOR_PANEL_PATH),
+                                       {"--port", open_pty.path, "--log", dir.filePath("a.csv"), "--trends"},
+                                       env_for(dir.filePath("open"), true));
+        QProcess* without = start_program(QStringLiteral(SENSOR_PANEL_PATH), {"--port", closed_pty.path, "--log", dir.filePath("b.csv")},
+                                          env_for(dir.filePath("closed"), false));
+        wait_ms(1500);
+        place_and_click(without->processId(), 900, 600, 60, 59);
+        place_and_click(with->processId(), 0, 0, 60, 59);
+        Writer a(open_pty.master, 1920), b(closed_pty.master, 1920);
+        wait_ms(2000);
+        Meter meter;
+        meter.pids = {with->processId(), without->processId()};
+        meter.run(seconds);
+        a.finish();
+        b.finish();
+        end_program(with);
+        end_program(without);
+        const auto& oc = meter.shares[0];
+        const auto& cc = meter.shares[1];
+        f.trends_open_cpu.insert(f.trends_open_cpu.end(), oc.begin(), oc.end());
+        f.trends_closed_cpu.insert(f.trends_closed_cpu.end(), cc.begin(), cc.end());
+        const double om = percentile(oc, 0.5), cm = percentile(cc, 0.5);
+        f.trends_ratio.push_back(cm > 0 ? om / cm : 0);
+        std::fprintf(stderr, "trends run %d: open %.2f %% of a core, closed %.2f %%\n", r + 1, om * 100, cm * 100);
     }
 }
 
@@ -260,6 +305,13 @@ void print(const Figures& f, int seconds, int repeats) {
                 repeats, seconds, pct(percentile(f.panel_cpu, 0.5)), pct(percentile(f.panel_cpu, 0.1)),
                 pct(percentile(f.panel_cpu, 0.9)), percentile(f.ratio, 0.5), pct(floor_median),
                 pct(percentile(f.floor_cpu, 0.1)), pct(percentile(f.floor_cpu, 0.9)), join(f.ratio).c_str());
+    if (!f.trends_ratio.empty())
+        std::printf("| CPU at line rate with Trends open at its 10 min span, beside the same panel with Trends closed | %.2f %% "
+                    "of a core (median second) | closed %.2f %%; p90 open %.2f %%, closed %.2f %% | %.2f × Trends closed "
+                    "(per-run ratios %s) | ≤ 1.5 × Trends closed |\n",
+                    pct(percentile(f.trends_open_cpu, 0.5)), pct(percentile(f.trends_closed_cpu, 0.5)),
+                    pct(percentile(f.trends_open_cpu, 0.9)), pct(percentile(f.trends_closed_cpu, 0.9)),
+                    percentile(f.trends_ratio, 0.5), join(f.trends_ratio).c_str());
     if (f.terminal_ran)
         std::printf("| the same beside cutecom showing the same stream | cutecom %.2f %% of a core (median second) | p10 %.2f %%, "
                     "p90 %.2f %% | panel %.2f × cutecom (per-run ratios %s) | ≤ 0.5 × that terminal |\n",
@@ -315,6 +367,7 @@ int main(int argc, char** argv) {
     const int line_seconds = smoke ? 3 : 30, repeats = smoke ? 1 : 3, flood_seconds = smoke ? 3 : 10;
     Figures f;
     line_rate(f, line_seconds, repeats);
+    if (on_x() && have("xdotool")) trends_side_by_side(f, line_seconds, repeats);
     idle(f, smoke ? 2 : 20);
     flood(f, flood_seconds);
     latency(f, smoke ? 2 : 10);

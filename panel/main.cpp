@@ -204,7 +204,10 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(nullptr);
 #ifdef Q_OS_WIN
     // Ctrl-C, Ctrl-Break or closing the console ends the event loop as closing the window does.
-    sensor::call_on_console_stop([] { QMetaObject::invokeMethod(QCoreApplication::instance(), "quit", Qt::QueuedConnection); });
+    // exit(), not quit(): quit() would ask the windows to close, and a question about waiting log
+    // lines would be put to nobody.
+    sensor::call_on_console_stop(
+        [] { QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection); });
 #else
     sensor::quit_on_signals(&app);
 #endif

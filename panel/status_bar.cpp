@@ -23,7 +23,8 @@ void set_text(QLabel* label, const QString& text, const QString& tip = {}) {
 QLabel* field(QWidget* parent, const QString& name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Plain labels: selectable text keeps a text document that re-lays out the window on every
+    // change, twice a second. The full texts are in tooltips and View > Messages.
     return label;
 }
 
