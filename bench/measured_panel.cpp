@@ -34,24 +34,14 @@
 
 #include "measured_panel.h"
 #include "tests/support/cpu_time.h"
+#include "tests/support/panel_window.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/random_frames.h"
 
 namespace sensor::bench {
 
 using testing::cpu_seconds;
-
-namespace {
-
-// A session's options with a log of its own and nothing echoed to standard error.
-PanelOptions quiet_options(const QString& log_path) {
-    PanelOptions options;
-    options.log_path = log_path;
-    options.echo_to_stderr = false;
-    return options;
-}
-
-}  // namespace
+using testing::quiet_options;
 
 long status_kib(const char* key) {
     std::ifstream in("/proc/self/status");

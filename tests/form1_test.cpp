@@ -22,24 +22,19 @@
 #include "panel/form1.h"
 #include "panel/main_window.h"
 #include "panel/panel_session.h"
+#include "tests/support/panel_window.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait.h"
 #include "sim/frame_encoder.h"
 #include "sim/simulated_connection.h"
 
 using namespace sensor;
+using sensor::testing::quiet_options;
 using sensor::testing::PtyPair;
 using sensor::testing::wait_until;
 
 namespace {
 
-// A session's options with a log of its own and nothing echoed to standard error.
-PanelOptions quiet_options(const QString& log_path) {
-    PanelOptions options;
-    options.log_path = log_path;
-    options.echo_to_stderr = false;
-    return options;
-}
 
 QRect px(int left, int top, int width, int height) { return {left / 15, top / 15, width / 15, height / 15}; }
 

@@ -12,22 +12,17 @@
 #include "link/replay_source.h"
 #include "panel/panel_session.h"
 #include "sim/simulated_connection.h"
+#include "tests/support/panel_window.h"
 #include "tests/support/program_run.h"
 #include "tests/support/wait.h"
 
 using namespace sensor;
+using sensor::testing::quiet_options;
 using sensor::testing::run_program;
 using sensor::testing::wait_until;
 
 namespace {
 
-PanelOptions quiet_options(const QString& log_path) {
-    PanelOptions options;
-    options.log_path = log_path;
-    options.echo_to_stderr = false;
-    options.ports = [] { return QList<PortInfo>{}; };
-    return options;
-}
 
 QByteArray read_all(const QString& path) {
     QFile f(path);

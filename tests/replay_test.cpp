@@ -20,6 +20,7 @@
 #include "panel/panel_logic.h"
 #include "sim/board_model.h"
 #include "sim/frame_encoder.h"
+#include "tests/support/random_frames.h"
 
 using namespace sensor;
 
@@ -34,13 +35,8 @@ QByteArray pattern(int n) {
 }
 
 QByteArray demo_frames(int frames) {
-    BoardModel model(7);
-    QByteArray bytes;
-    for (int i = 0; i < frames; ++i) {
-        const EncodedFrame f = encode_frame(model.next_frame());
-        bytes.append(reinterpret_cast<const char*>(f.data()), static_cast<qsizetype>(f.size()));
-    }
-    return bytes;
+    const std::vector<std::uint8_t> bytes = sensor::testing::model_frames(frames, 7);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
 QString write_capture(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {

@@ -14,6 +14,14 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace sensor::testing {
 
+PanelOptions quiet_options(const QString& log_path) {
+    PanelOptions options;
+    options.log_path = log_path;
+    options.echo_to_stderr = false;
+    options.ports = [] { return QList<PortInfo>{}; };
+    return options;
+}
+
 QStringList action_texts(const QMenu* menu) {
     QStringList out;
     for (QAction* a : menu->actions())

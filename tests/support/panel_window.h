@@ -26,6 +26,9 @@ QStringList action_texts(const QMenu* menu);
 QAction* action_named(const QMenu* menu, const QString& part);  // the first whose text holds part
 QByteArray frames(int count, int infrared = 500);                // whole frames, as the board sends them
 int line_count(const QString& path);                             // 0 for a file that cannot be read
+// A session's options for a test or a benchmark: its own log, no port list but the one given, and
+// nothing echoed to standard error.
+PanelOptions quiet_options(const QString& log_path);
 
 struct PanelWindow : ::testing::Test {
     QTemporaryDir dir;

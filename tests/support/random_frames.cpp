@@ -1,5 +1,7 @@
 #include "tests/support/random_frames.h"
 
+#include "sim/board_model.h"
+
 namespace sensor::testing {
 
 BoardReadings random_readings(std::mt19937& rng) {
@@ -17,6 +19,17 @@ std::vector<std::uint8_t> random_frames(int count, std::uint32_t seed) {
     bytes.reserve(static_cast<std::size_t>(count) * kFrameLength);
     for (int i = 0; i < count; ++i) {
         const EncodedFrame f = encode_frame(random_readings(rng));
+        bytes.insert(bytes.end(), f.begin(), f.end());
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> model_frames(int count, std::uint32_t seed) {
+    BoardModel model(seed);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(static_cast<std::size_t>(count) * kFrameLength);
+    for (int i = 0; i < count; ++i) {
+        const EncodedFrame f = encode_frame(model.next_frame());
         bytes.insert(bytes.end(), f.begin(), f.end());
     }
     return bytes;

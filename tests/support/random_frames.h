@@ -13,5 +13,7 @@ namespace sensor::testing {
 BoardReadings random_readings(std::mt19937& rng);
 // count whole frames, 17 bytes each.
 std::vector<std::uint8_t> random_frames(int count, std::uint32_t seed);
+// count frames of the simulated board's model, as the demo sends them.
+std::vector<std::uint8_t> model_frames(int count, std::uint32_t seed);
 
 }  // namespace sensor::testing
