@@ -1,5 +1,6 @@
 #include "panel/status_bar.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
@@ -47,6 +48,9 @@ StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent) {
     replay_bar_->setRange(0, 1000);
     message_label_ = field(this, QStringLiteral("message_field"));
     message_label_->setMinimumWidth(40);
+    // The message takes what room the fields leave, and is elided to it whenever that changes.
+    message_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    message_label_->installEventFilter(this);
     // The message takes the room that is left; the fields keep theirs.
     addWidget(message_label_, 1);
     for (QLabel* label : {port_, frames_, health_, age_, log_, marker_}) addPermanentWidget(label);
@@ -123,6 +127,11 @@ QString StatusBar::fields_text() const {
     for (QLabel* label : {port_, frames_, health_, age_, log_, marker_, replay_})
         if (!label->isHidden() && !label->text().isEmpty()) parts << label->text();
     return parts.join(QStringLiteral(" | "));
+}
+
+bool StatusBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == message_label_ && event->type() == QEvent::Resize) elide_message();
+    return QStatusBar::eventFilter(watched, event);
 }
 
 void StatusBar::resizeEvent(QResizeEvent* event) {

@@ -1,26 +1,37 @@
 #!/usr/bin/env bash
-# Builds the panel, runs it against the simulated board on a virtual X display and saves a
-# picture of the whole screen to docs/panel.png.
-# Usage: scripts/screenshot.sh [output.png]
+# Builds the panel, runs it on the simulated board on a virtual X display and saves two pictures:
+# the window (docs/panel.png) and the Trends window beside it (docs/trends.png).
+# Usage: scripts/screenshot.sh [output folder, default docs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target sensor-panel
 
-out=${1:-docs/panel.png}
-mkdir -p "$(dirname "$out")"
-logdir=$(mktemp -d)
-trap 'rm -rf "$logdir"' EXIT
+out=${1:-docs}
+mkdir -p "$out"
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
 
-# The panel runs in the background on the virtual display; after two seconds of frames the
-# screen is captured and the panel closed.
-xvfb-run --auto-servernum --server-args="-screen 0 840x540x24" bash -c '
-  build/default/sensor-panel --demo --log "$1/sensors.csv" &
+# A settings file of its own, so the pictures do not depend on the user's remembered choices:
+# Trends at its 1 min span, placed beside the panel.
+mkdir -p "$home/.config/sensor-panel"
+printf '[trends]\nspan=60\nopen=false\n' >"$home/.config/sensor-panel/sensor-panel.conf"
+
+# The panel runs in the background; after some seconds of frames each window is captured.
+HOME="$home" XDG_CONFIG_HOME="$home/.config" xvfb-run --auto-servernum --server-args="-screen 0 1700x760x24" bash -c '
+  build/default/sensor-panel --demo --log "$1/sensors-demo.csv" --trends 2>/dev/null &
   panel=$!
-  sleep 2
-  import -window root "$2"
+  sleep 4
+  main=$(xdotool search --sync --name "^Form1$" | head -1)
+  trends=$(xdotool search --sync --name "Trends" | head -1)
+  xdotool windowmove "$main" 0 0
+  xdotool windowmove "$trends" 840 0
+  xdotool windowsize "$trends" 850 700
+  sleep 20
+  import -window "$main" "$2/panel.png"
+  import -window "$trends" "$2/trends.png"
   kill "$panel"
   wait "$panel" 2>/dev/null || true
-' screenshot "$logdir" "$out"
-echo "Wrote $out"
+' screenshot "$home" "$out"
+echo "Wrote $out/panel.png and $out/trends.png"
