@@ -1,10 +1,7 @@
 #include "panel/panel_session.h"
 
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSettings>
 
 #include <cstdio>
@@ -12,6 +9,7 @@
 
 #include "link/replay_source.h"
 #include "link/serial_link.h"
+#include "panel/waiting_lines_question.h"
 #include "trends/trends_window.h"
 
 #include <chrono>
@@ -233,37 +231,7 @@ void PanelSession::shutdown() {
 
 // Closing the window while log lines wait: the operator decides what becomes of them.
 bool PanelSession::may_close() {
-    while (!log_.flush()) {
-        QMessageBox box(&window_);
-        box.setIcon(QMessageBox::Warning);
-        box.setWindowTitle(tr("Log lines are waiting"));
-        box.setText(tr("%1 could not be written to %2 (%3).")
-                        .arg(QString::fromStdString(lines_text(log_.waiting())), log_.path(), log_.failure()));
-        box.setInformativeText(tr("Try again, save them to another file, or discard them?"));
-        QPushButton* retry = box.addButton(tr("&Try again"), QMessageBox::AcceptRole);
-        QPushButton* save = box.addButton(tr("&Save to another file…"), QMessageBox::ActionRole);
-        QPushButton* discard = box.addButton(tr("&Discard %1").arg(QString::fromStdString(lines_text(log_.waiting()))),
-                                             QMessageBox::DestructiveRole);
-        box.addButton(QMessageBox::Cancel);
-        box.setDefaultButton(retry);
-        box.exec();
-        if (box.clickedButton() == retry) continue;
-        if (box.clickedButton() == discard) {
-            log_.discard_waiting();
-            return true;
-        }
-        if (box.clickedButton() == save) {
-            const QString path = QFileDialog::getSaveFileName(&window_, tr("Save the waiting lines"), QString(),
-                                                              tr("CSV files (*.csv);;All files (*)"));
-            if (path.isEmpty()) continue;
-            const QString why = log_.save_waiting_to(path);
-            if (why.isEmpty()) return true;
-            report(tr("Cannot save the waiting lines to %1: %2.").arg(path, why));
-            continue;
-        }
-        return false;  // cancelled: the window stays open
-    }
-    return true;
+    return settle_waiting_lines(&window_, log_, [this](const QString& sentence) { report(sentence); });
 }
 
 void PanelSession::on_received(const QByteArray& chunk) {
