@@ -367,6 +367,13 @@ int main(int argc, char** argv) {
     const int line_seconds = smoke ? 3 : 30, repeats = smoke ? 1 : 3, flood_seconds = smoke ? 3 : 10;
     Figures f;
     line_rate(f, line_seconds, repeats);
+    // --line-rate: only the side-by-side CPU figure, for trying a change quickly.
+    if (args.contains("--line-rate")) {
+        std::printf("panel %.2f %% of a core, %.2f x the floor (per run %s), %.2f x cutecom\n",
+                    percentile(f.panel_cpu, 0.5) * 100, percentile(f.ratio, 0.5), join(f.ratio).c_str(),
+                    percentile(f.terminal_ratio, 0.5));
+        return 0;
+    }
     if (on_x() && have("xdotool")) trends_side_by_side(f, line_seconds, repeats);
     idle(f, smoke ? 2 : 20);
     flood(f, flood_seconds);
