@@ -19,8 +19,8 @@ void BM_CoreThroughput(benchmark::State& state) {
     std::size_t lines = 0;
     for (auto _ : state) {
         for (auto ch : bytes) {
-            auto outcome = panel.receive(ch);
-            if (outcome.log_line) lines += outcome.log_line->size();
+            if (!panel.receive(ch).frame_ended) continue;
+            if (const auto& line = panel.last_frame().log_line) lines += line->size();
         }
         benchmark::DoNotOptimize(lines);
     }

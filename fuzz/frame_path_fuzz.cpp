@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(counter >= 0 && counter <= 100);
         if (!outcome.frame_ended) continue;
         for (const auto& text : panel.cells().Text1) check(well_formed(text, sep));
-        if (outcome.log_line) {
-            const std::string& line = *outcome.log_line;
+        if (const auto& logged = panel.last_frame().log_line) {
+            const std::string& line = *logged;
             check(line.size() > 2 && line.compare(line.size() - 2, 2, "\r\n") == 0);
             std::size_t commas = 0;
             for (char c : line) commas += c == ',';

@@ -20,7 +20,6 @@ ByteOutcome FramePath::receive(std::uint8_t ch, CellStore& cells, char sep) {
     result_.data_bytes = receiver.last_frame_bytes();
     run_frame_end(receiver.FrameBytes, cells, sep, &result_);
     result_.log_line = recorder.after_frame(cells, sep);
-    outcome.log_line = result_.log_line;
     return outcome;
 }
 

@@ -4,8 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string>
 
 #include "cells/cell_store.h"
 #include "eval/csv_recorder.h"
@@ -14,9 +12,9 @@
 
 namespace sensor {
 
+// What one byte did: when it ended a frame, last_frame() holds that frame, its log line included.
 struct ByteOutcome {
     bool frame_ended = false;
-    std::optional<std::string> log_line;  // a line for the log file, with its line end
 };
 
 class FramePath {

@@ -1,6 +1,7 @@
 #include "panel/line_health.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace sensor {
 
@@ -9,6 +10,7 @@ void LineHealth::restart(std::int64_t now_ms) {
     bucket_start_ms_ = now_ms;
     restart_ms_ = now_ms;
     last_frame_ms_ = -1;
+    silence_hinted_ = false;
 }
 
 // Moves the window on to now: buckets that fell out of the last second are emptied.
@@ -21,7 +23,7 @@ void LineHealth::advance(std::int64_t now_ms) const {
     bucket_start_ms_ += steps * kBucketMs;
 }
 
-void LineHealth::frame(std::int64_t now_ms, int data_bytes) {
+bool LineHealth::frame(std::int64_t now_ms, int data_bytes) {
     if (restart_ms_ < 0) restart(now_ms);
     advance(now_ms);
     ++buckets_.back();
@@ -29,6 +31,17 @@ void LineHealth::frame(std::int64_t now_ms, int data_bytes) {
     ++frames_;
     if (data_bytes < 16) ++short_;
     if (data_bytes > 16) ++wrapped_;
+    return std::exchange(silence_hinted_, false);
+}
+
+bool LineHealth::stale(std::int64_t now_ms, bool open) const {
+    return frames_ > 0 && (!open || quiet_ms(now_ms) >= kStaleMs);
+}
+
+bool LineHealth::take_silence_hint(std::int64_t now_ms) {
+    if (silence_hinted_ || any_frame_since_restart() || quiet_ms(now_ms) < kSilenceHintMs) return false;
+    silence_hinted_ = true;
+    return true;
 }
 
 double LineHealth::frames_per_second(std::int64_t now_ms) const {

@@ -10,10 +10,23 @@ namespace sensor {
 
 class LineHealth {
 public:
+    // Readings this old no longer stand for what the board sees now.
+    static constexpr std::int64_t kStaleMs = 2000;
+    // A port open this long without a frame is most likely not the board's.
+    static constexpr std::int64_t kSilenceHintMs = 3000;
+
     // A connection opened: the rate and the age start again; the counts go on.
     void restart(std::int64_t now_ms);
     // A frame ended; data_bytes is how many non-zero bytes it had (16 for a whole frame).
-    void frame(std::int64_t now_ms, int data_bytes);
+    // Returns true when it ends a silence that was hinted at, so the hint can be taken back.
+    bool frame(std::int64_t now_ms, int data_bytes);
+
+    // The cells show readings older than the line's news: frames came, but the line is not open
+    // or has been quiet for kStaleMs.
+    bool stale(std::int64_t now_ms, bool open) const;
+    // True once per quiet spell: the open line has given no frame since it opened, for
+    // kSilenceHintMs.
+    bool take_silence_hint(std::int64_t now_ms);
 
     double frames_per_second(std::int64_t now_ms) const;
     // Milliseconds since the last frame, or since the restart when none came; -1 before a restart.
@@ -37,6 +50,7 @@ private:
     std::uint64_t frames_ = 0;
     std::uint64_t short_ = 0;
     std::uint64_t wrapped_ = 0;
+    bool silence_hinted_ = false;
 };
 
 }  // namespace sensor

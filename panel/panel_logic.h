@@ -64,6 +64,8 @@ public:
     bool Timer1Enabled() const { return timer1_enabled_; }
     bool Check1() const { return check1_; }
     bool Check2() const { return check2_; }
+    // The frame that ended last, as numbers, with its log line when one was due.
+    const FrameResult& last_frame() const { return frame_path_.last_frame(); }
     const FramePath& frame_path() const { return frame_path_; }
     FramePath& frame_path() { return frame_path_; }
     std::uint64_t frames_decoded() const { return frames_decoded_; }

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QSettings>
 
+#include <chrono>
 #include <cstdio>
 #include <span>
 
@@ -12,14 +13,10 @@
 #include "panel/waiting_lines_question.h"
 #include "trends/trends_window.h"
 
-#include <chrono>
-
 namespace sensor {
 namespace {
 
 constexpr int kStatusMs = 500;
-constexpr std::int64_t kStaleMs = 2000;
-constexpr std::int64_t kSilenceHintMs = 3000;
 
 char locale_decimal_separator() {
     const QString point = QLocale().decimalPoint();
@@ -241,16 +238,16 @@ void PanelSession::on_received(const QByteArray& chunk) {
     // Only a frame's end changes cells; a chunk that ends mid-frame must not spend the refresh
     // that the zero byte a moment later is due.
     bool frame_ended = false;
+    bool hint_withdrawn = false;
     const std::int64_t now = now_ms();
-    logic_.receive(bytes, [this, &frame_ended, now](const FrameResult& frame) {
+    logic_.receive(bytes, [this, &frame_ended, &hint_withdrawn, now](const FrameResult& frame) {
         frame_ended = true;
-        health_.frame(now, frame.data_bytes);
+        hint_withdrawn = health_.frame(now, frame.data_bytes) || hint_withdrawn;
         emit frame_decoded(frame);
     });
     if (!frame_ended) return;
     // The no-frames hint is not left standing over a count that grows.
-    if (silence_said_) report(tr("Frames arrive from %1 now.").arg(connection_->description()));
-    silence_said_ = false;
+    if (hint_withdrawn) report(tr("Frames arrive from %1 now.").arg(connection_->description()));
     if (form().stale()) {
         form().set_stale(false);
         update_status();
@@ -261,7 +258,6 @@ void PanelSession::on_received(const QByteArray& chunk) {
 void PanelSession::on_state_changed(BoardConnection::State state) {
     if (state == BoardConnection::State::Open) {
         health_.restart(now_ms());
-        silence_said_ = false;
         // A board that lost power, or one on another port, learns what the panel shows.
         // Said after the connection's own "is open", so the newest message is what was done.
         if (logic_.connection_opened()) {
@@ -301,12 +297,9 @@ void PanelSession::update_status() {
     const std::int64_t quiet = open ? health_.quiet_ms(now) : -1;
 
     // Readings older than the line's news are shown as such until the next frame.
-    const bool stale = logic_.frames_decoded() > 0 && (!open || quiet >= kStaleMs);
-    form().set_stale(stale);
+    form().set_stale(health_.stale(now, open));
 
-    // A port that opens but stays silent is most likely not the board's.
-    if (open && quiet >= kSilenceHintMs && !health_.any_frame_since_restart() && !silence_said_) {
-        silence_said_ = true;
+    if (open && health_.take_silence_hint(now)) {
         const QString here = connection_->description();
         auto* link = qobject_cast<SerialLink*>(connection_.get());
         const QString others = link ? ports_.others_than(link->port()) : QString();
@@ -326,7 +319,6 @@ void PanelSession::update_status() {
     status.short_frames = health_.short_frames();
     status.wrapped_frames = health_.wrapped_frames();
     status.quiet_seconds = open && health_.any_frame_since_restart() ? quiet / 1000 : 0;
-    status.stale = stale;
     status.log_path = log_.path();
     status.log_state = log_.state_text();
     status.logging = logging_;

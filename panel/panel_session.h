@@ -107,7 +107,6 @@ private:
     QElapsedTimer clock_;
     LineHealth health_;
     bool logging_ = true;
-    bool silence_said_ = false;  // the no-frames hint is said once per quiet spell
     bool started_ = false;
     bool shut_down_ = false;
 };

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
             const sensor::ByteOutcome outcome = panel.receive(chunk[i]);
             if (!outcome.frame_ended) continue;
             if (!request.log_lines) write_cells(panel.cells(), out);
-            else if (outcome.log_line) out += *outcome.log_line;
+            else if (const auto& line = panel.last_frame().log_line) out += *line;
         }
         if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) break;
         out.clear();

@@ -25,7 +25,6 @@ struct PanelStatus {
     std::uint64_t short_frames = 0;
     std::uint64_t wrapped_frames = 0;
     qint64 quiet_seconds = 0;  // since the last frame; shown from 2 s on
-    bool stale = false;
     QString log_path;
     QString log_state;
     bool logging = true;

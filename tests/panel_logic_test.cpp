@@ -174,3 +174,20 @@ TEST(LineHealth, ShortAndWrappedFramesAreCounted) {
     EXPECT_EQ(h.short_frames(), 2u);
     EXPECT_EQ(h.wrapped_frames(), 2u);
 }
+
+TEST(LineHealth, StaleAfterTwoQuietSecondsAndOneSilenceHintPerQuietSpell) {
+    LineHealth h;
+    h.restart(0);
+    EXPECT_FALSE(h.stale(5000, false)) << "nothing shown, nothing stale";
+    EXPECT_FALSE(h.take_silence_hint(2999));
+    EXPECT_TRUE(h.take_silence_hint(3000));
+    EXPECT_FALSE(h.take_silence_hint(9000)) << "said once per quiet spell";
+    EXPECT_TRUE(h.frame(9100, 16)) << "the first frame takes the hint back";
+    EXPECT_FALSE(h.frame(9200, 16));
+    EXPECT_FALSE(h.stale(11199, true));
+    EXPECT_TRUE(h.stale(11200, true));
+    EXPECT_TRUE(h.stale(9300, false)) << "a line that is not open holds no news";
+    EXPECT_FALSE(h.take_silence_hint(20000)) << "frames came since the open";
+    h.restart(30000);
+    EXPECT_TRUE(h.take_silence_hint(33000)) << "a new open, a new quiet spell";
+}
