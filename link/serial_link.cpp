@@ -23,10 +23,6 @@ constexpr int kHangUpCheckMs = 500;
 
 // What one paced read takes from the driver at most; a flood is read on in the next wake.
 constexpr qsizetype kMostPerRead = 64 * 1024;
-// A read that finds more than half a second of the line met a backlog or a faster line than the
-// board's: the next one follows at once instead of at the display's pace.
-constexpr qsizetype kBacklogBytes = 1024;
-
 #ifdef Q_OS_UNIX
 // Where the driver can be asked whether bytes wait, reads are paced.
 constexpr bool kPaced = true;
@@ -139,7 +135,7 @@ void SerialLink::try_open() {
         // A full one-byte buffer stops Qt from reading on: the first byte wakes the link, the
         // rest wait in the driver until the read is due.
         if (kPaced) serial_->setReadBufferSize(1);
-        backlog_ = false;
+        pace_.reset();
         hang_up_check_.start();
         ports_said_.clear();
         apply(policy_.opened(now_ms()));
@@ -179,13 +175,11 @@ void SerialLink::try_open() {
 
 void SerialLink::on_ready_read() {
     if (!serial_ || reading_) return;
-    if (!kPaced || backlog_) {
+    if (!kPaced || pace_.backlog()) {
         read_now();
         return;
     }
-    if (read_due_.isActive()) return;
-    const std::int64_t pace_left = last_read_ms_ + kReadPaceMs - now_ms();
-    read_due_.start(static_cast<int>(std::max<std::int64_t>(kFirstReadDelayMs, pace_left)));
+    if (!read_due_.isActive()) read_due_.start(static_cast<int>(pace_.wait_ms(now_ms())));
 }
 
 bool SerialLink::input_waiting() const {
@@ -202,32 +196,19 @@ bool SerialLink::input_waiting() const {
 void SerialLink::read_now() {
     read_due_.stop();
     if (!serial_) return;
-    last_read_ms_ = now_ms();
+    const std::int64_t started = now_ms();
     reading_ = true;
     QByteArray chunk = serial_->readAll();
-    if (kPaced && !backlog_) {
+    if (kPaced && !pace_.backlog()) {
         serial_->setReadBufferSize(0);
         while (chunk.size() < kMostPerRead && !error_while_reading_ && input_waiting() && serial_->waitForReadyRead(0))
             chunk += serial_->readAll();
     }
     reading_ = false;
-    // A backlog is read as Qt reads it, chunk by chunk as it comes; the line's own pace again
-    // once a whole pace interval brings no more than a paced read would have found.
     if (kPaced) {
-        const std::int64_t now = now_ms();
-        if (!backlog_) {
-            backlog_ = chunk.size() > kBacklogBytes;
-            backlog_since_ms_ = now;
-            backlog_bytes_ = 0;
-        } else {
-            backlog_bytes_ += chunk.size();
-            if (now - backlog_since_ms_ >= kReadPaceMs) {
-                backlog_ = backlog_bytes_ > kBacklogBytes;
-                backlog_since_ms_ = now;
-                backlog_bytes_ = 0;
-            }
-        }
-        if (!backlog_ && serial_) serial_->setReadBufferSize(1);
+        pace_.read(started, chunk.size());
+        // Out of a backlog, the one-byte buffer stops Qt reading on again.
+        if (!pace_.backlog() && serial_) serial_->setReadBufferSize(1);
     }
     hand_on(chunk);
     if (error_while_reading_) {

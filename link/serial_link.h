@@ -12,6 +12,7 @@
 
 #include "link/board_connection.h"
 #include "link/link_policy.h"
+#include "link/read_pace.h"
 
 class QSerialPort;
 
@@ -20,11 +21,9 @@ namespace sensor {
 class SerialLink : public BoardConnection {
     Q_OBJECT
 public:
-    // Reads follow the display's pace: bytes wait in the driver, and are read together, until
-    // the panel would show them. The first byte after a quiet spell is read after a short
-    // deadline, time for the rest of its frame (17 bytes take 8.9 ms at 19200 baud).
-    static constexpr int kReadPaceMs = 60;
-    static constexpr int kFirstReadDelayMs = 10;
+    // Reads follow the display's pace (ReadPace): bytes wait in the driver, and are read
+    // together, until the panel would show them.
+    static constexpr int kReadPaceMs = ReadPace::kPaceMs;
 
     // port: a device path (/dev/ttyUSB0, /dev/pts/3) or a name (ttyUSB0, COM3); empty for port 1.
     explicit SerialLink(const QString& port = {}, QObject* parent = nullptr);
@@ -68,11 +67,8 @@ private:
     QTimer retry_;
     QTimer hang_up_check_;
     QTimer read_due_;  // runs only while bytes wait to be read
-    std::int64_t last_read_ms_ = -kReadPaceMs;
+    ReadPace pace_;
     bool reading_ = false;
-    bool backlog_ = false;  // bytes come faster than the line's pace explains
-    std::int64_t backlog_since_ms_ = 0;
-    qsizetype backlog_bytes_ = 0;
     std::optional<int> error_while_reading_;
     quint64 bytes_received_ = 0;
     std::string ports_said_;  // the port list given with the last "no such device"

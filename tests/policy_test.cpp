@@ -7,6 +7,7 @@
 
 #include "eval/waiting_lines.h"
 #include "link/link_policy.h"
+#include "link/read_pace.h"
 
 using namespace sensor;
 
@@ -185,4 +186,24 @@ TEST(WaitingLines, PastTheCapLinesAreDroppedCountedAndReportedRightly) {
     EXPECT_TRUE(set_aside.write_out(1, disk.writer()));
     EXPECT_TRUE(set_aside.take_sentences().empty()) << "nothing was written, so the file is not said to work again";
     EXPECT_EQ(set_aside.exit_report(), "2 lines were dropped while /dev/full could not be written.");
+}
+
+TEST(ReadPace, BytesWaitForTheDisplayUnlessTheyComeFasterThanTheLine) {
+    ReadPace pace;
+    EXPECT_EQ(pace.wait_ms(0), ReadPace::kFirstReadDelayMs) << "the first byte of a quiet spell: its frame's time";
+    pace.read(10, 17);
+    EXPECT_EQ(pace.wait_ms(20), 50) << "the next read at the display's pace";
+    EXPECT_EQ(pace.wait_ms(65), ReadPace::kFirstReadDelayMs) << "never sooner than the short deadline";
+
+    pace.read(70, 5000);  // a stall's worth of bytes
+    EXPECT_TRUE(pace.backlog());
+    EXPECT_EQ(pace.wait_ms(71), 0) << "a backlog is read as it comes";
+    pace.read(100, 4000);
+    pace.read(131, 100);
+    EXPECT_TRUE(pace.backlog()) << "still more than a paced read would find in the interval";
+    pace.read(150, 100);
+    pace.read(192, 100);
+    EXPECT_FALSE(pace.backlog()) << "a whole interval that brought little: the line's pace again";
+    pace.reset();
+    EXPECT_EQ(pace.wait_ms(1000), ReadPace::kFirstReadDelayMs);
 }
