@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <algorithm>
+#include <array>
 #include <limits>
 
 #include "link/board_connection.h"
@@ -20,6 +22,9 @@ public:
     static constexpr double kLineRate = 1920.0;
     // Hands the capture over in big chunks, one each event-loop turn, unpaced.
     static constexpr double kFastest = std::numeric_limits<double>::infinity();
+    // The speeds offered to the user, slowest first.
+    static constexpr std::array<double, 5> kSpeeds{0.25, 1, 4, 16, kFastest};
+    static bool offered_speed(double speed) { return std::find(kSpeeds.begin(), kSpeeds.end(), speed) != kSpeeds.end(); }
     static constexpr qint64 kChunkBytes = 4096;
 
     explicit ReplaySource(const QString& path, QObject* parent = nullptr);

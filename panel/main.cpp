@@ -141,7 +141,7 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         const QString text = parser.value(speed_option);
         bool ok = true;
         speed = text == QStringLiteral("max") ? sensor::ReplaySource::kFastest : text.toDouble(&ok);
-        if (!ok || !(speed == 0.25 || speed == 1 || speed == 4 || speed == 16 || speed == sensor::ReplaySource::kFastest))
+        if (!ok || !sensor::ReplaySource::offered_speed(speed))
             return fail(QStringLiteral("--speed takes 0.25, 1, 4, 16 or max, not \"%1\".").arg(text));
         if (!parser.isSet(replay_option)) return fail(QStringLiteral("--speed needs --replay FILE."));
     }

@@ -17,9 +17,20 @@
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <limits>
+
+#include "link/replay_source.h"
 
 namespace sensor {
+namespace {
+
+QString speed_label(double speed) {
+    if (std::isinf(speed)) return QObject::tr("As fast as the panel takes it");
+    if (speed == 0.25) return QStringLiteral("\u00bc\u00d7");
+    if (speed == 1) return QObject::tr("1\u00d7 (the line rate)");
+    return QStringLiteral("%1\u00d7").arg(speed);
+}
+
+}  // namespace
 
 MainWindow::MainWindow(PanelLogic& logic, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainWindow"));
@@ -58,17 +69,12 @@ void MainWindow::build_menus() {
     restart_action_ = file_menu_->addAction(tr("Restart replay"), this, &MainWindow::replay_restart_requested);
     speed_menu_ = file_menu_->addMenu(tr("Replay &speed"));
     auto* speeds = new QActionGroup(speed_menu_);
-    const struct {
-        const char* text;
-        double speed;
-    } kSpeeds[] = {{"\u00bc\u00d7", 0.25}, {"1\u00d7 (the line rate)", 1}, {"4\u00d7", 4}, {"16\u00d7", 16},
-                   {"As fast as the panel takes it", std::numeric_limits<double>::infinity()}};
-    for (const auto& s : kSpeeds) {
-        QAction* a = speed_menu_->addAction(QString::fromUtf8(s.text));
+    for (const double speed : ReplaySource::kSpeeds) {
+        QAction* a = speed_menu_->addAction(speed_label(speed));
         a->setCheckable(true);
-        a->setData(s.speed);
+        a->setData(speed);
         a->setActionGroup(speeds);
-        connect(a, &QAction::triggered, this, [this, speed = s.speed] { emit replay_speed_requested(speed); });
+        connect(a, &QAction::triggered, this, [this, speed] { emit replay_speed_requested(speed); });
     }
     set_replay(false, false, 1);
     file_menu_->addSeparator();
