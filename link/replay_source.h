@@ -12,14 +12,14 @@
 #include <limits>
 
 #include "link/board_connection.h"
+#include "link/frame_receiver.h"
 
 namespace sensor {
 
 class ReplaySource : public BoardConnection {
     Q_OBJECT
 public:
-    // 19200 baud, 8N1: ten bit times a byte.
-    static constexpr double kLineRate = 1920.0;
+    static constexpr double kLineRate = kLineBytesPerSecond;
     // Hands the capture over in big chunks, one each event-loop turn, unpaced.
     static constexpr double kFastest = std::numeric_limits<double>::infinity();
     // The speeds offered to the user, slowest first.

@@ -5,14 +5,15 @@
 #include <array>
 #include <cstdint>
 
+#include "link/frame_receiver.h"
 #include "sim/frame_encoder.h"
 
 namespace sensor {
 
 class BoardModel {
 public:
-    // One frame on the line: 17 bytes at 1920 bytes a second.
-    static constexpr double kFrameSeconds = 17.0 / 1920.0;
+    // One frame on the line.
+    static constexpr double kFrameSeconds = static_cast<double>(kFrameLength) / kLineBytesPerSecond;
 
     explicit BoardModel(std::uint32_t seed = 1);
 

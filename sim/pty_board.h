@@ -9,10 +9,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "link/frame_receiver.h"
+
 namespace sensor {
 
 struct PtyBoardOptions {
-    double bytes_per_second = 1920.0;  // 19200 baud 8N1: 17 bytes a frame, about 113 frames a second
+    double bytes_per_second = kLineBytesPerSecond;
     bool flood = false;                // as fast as the pseudo-terminal takes
     std::uint32_t seed = 1;
 };

@@ -13,7 +13,7 @@ constexpr std::uint64_t kMostFramesPerTick = 64;
 }  // namespace
 
 SimulatedConnection::SimulatedConnection(std::uint32_t seed, double bytes_per_second, QObject* parent)
-    : BoardConnection(parent), model_(seed), bytes_per_second_(bytes_per_second > 0 ? bytes_per_second : 1920.0) {
+    : BoardConnection(parent), model_(seed), bytes_per_second_(bytes_per_second > 0 ? bytes_per_second : kLineBytesPerSecond) {
     pacer_.setTimerType(Qt::PreciseTimer);
     pacer_.setInterval(kPacingMs);
     connect(&pacer_, &QTimer::timeout, this, &SimulatedConnection::on_pacer);

@@ -16,8 +16,7 @@ namespace sensor {
 class SimulatedConnection : public BoardConnection {
     Q_OBJECT
 public:
-    // bytes_per_second: 1920 is the line at 19200 baud 8N1, about 113 frames a second.
-    explicit SimulatedConnection(std::uint32_t seed = 1, double bytes_per_second = 1920.0, QObject* parent = nullptr);
+    explicit SimulatedConnection(std::uint32_t seed = 1, double bytes_per_second = kLineBytesPerSecond, QObject* parent = nullptr);
     ~SimulatedConnection() override;
 
     void open() override;

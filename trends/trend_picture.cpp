@@ -197,7 +197,7 @@ void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& 
         legend_x -= 10;
     };
     const auto chans = channels();
-    if (kind_ == PlotKind::Ground) legend_entry(QStringLiteral("threshold 150"), QPen(kFrame, 1, Qt::DashLine));
+    if (kind_ == PlotKind::Ground) legend_entry(QStringLiteral("threshold %1").arg(kGroundThreshold), QPen(kFrame, 1, Qt::DashLine));
     for (auto c = chans.rbegin(); c != chans.rend(); ++c) legend_entry(channel_name(*c), QPen(colour(*c), 2));
 
     const double span = static_cast<double>(y.range.high - y.range.low);
