@@ -37,7 +37,7 @@ CellBox::CellBox(QWidget* parent) : QWidget(parent) {
     layout_.setCacheEnabled(true);
     raw_font_ = QRawFont::fromFont(font());
     glyphs_.setRawFont(raw_font_);
-    lay_out();
+    measure();
 }
 
 void CellBox::setText(const QString& text) {
@@ -71,32 +71,38 @@ void CellBox::frame_option(QStyleOptionFrame* option) const {
     option->features = QStyleOptionFrame::None;
 }
 
-// Places the text where a read-only line edit with centred alignment, showing its text from the
-// start, places it: centred when it fits, from the left edge when it does not.
-void CellBox::lay_out() {
+void CellBox::measure() {
     QStyleOptionFrame option;
     frame_option(&option);
     clip_ = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
     const QFontMetrics metrics = fontMetrics();
+    line_height_ = metrics.height();
+    ascent_ = metrics.ascent();
+    lay_out();
+}
+
+// Places the text where a read-only line edit with centred alignment, showing its text from the
+// start, places it: centred when it fits, from the left edge when it does not.
+void CellBox::lay_out() {
     const QList<quint32> indexes = raw_font_.isValid() ? raw_font_.glyphIndexesForString(text_) : QList<quint32>();
     shaped_ = !raw_font_.isValid() || indexes.contains(0u) || indexes.size() != text_.size();
 
-    int line_height = metrics.height();
+    int line_height = line_height_;
     qreal width = 0;
-    int ascent = metrics.ascent();
+    int ascent = ascent_;
     if (!shaped_) {
         const QList<QPointF> advances = raw_font_.advancesForGlyphIndexes(indexes, QRawFont::KernedAdvances);
-        QList<QPointF> positions;
-        positions.reserve(advances.size());
+        positions_.clear();
         for (const QPointF& advance : advances) {
-            positions.append(QPointF(width, 0));
+            positions_.append(QPointF(width, 0));
             width += advance.x();
         }
         glyphs_.setGlyphIndexes(indexes);
-        glyphs_.setPositions(positions);
+        glyphs_.setPositions(positions_);
         layout_.clearLayout();
     } else {
         // Other fonts stand in for the missing glyphs; their heights count, as in a line edit.
+        const QFontMetrics metrics = fontMetrics();
         line_height = std::max(metrics.boundingRect(text_).height(), line_height);
         layout_.setText(text_);
         layout_.setFont(font());
@@ -111,8 +117,10 @@ void CellBox::lay_out() {
     const int used = qRound(width) + 1;
     const int scroll = used <= line.width() ? (used - line.width()) / 2 : 0;
     // The baseline stays where the cell's own font puts it, whatever font stands in.
-    origin_ = QPoint(line.x() - scroll, line.y() - (ascent - metrics.ascent()));
-    baseline_ = line.y() + metrics.ascent();
+    origin_ = QPoint(line.x() - scroll, line.y() - (ascent - ascent_));
+    baseline_ = line.y() + ascent_;
+    // The margins take a glyph's overhang past its advance.
+    fits_ = !shaped_ && used <= line.width() && line.top() >= clip_.top() && line.bottom() <= clip_.bottom();
 }
 
 void CellBox::look_changed() {
@@ -127,22 +135,36 @@ void CellBox::paintEvent(QPaintEvent* event) {
         background_.setDevicePixelRatio(ratio);
         // What lies outside the frame's rounded corners is the panel's own background.
         background_.fill(palette().color(QPalette::Window));
-        QPainter painter(&background_);
-        QStyleOptionFrame option;
-        frame_option(&option);
-        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        {
+            QPainter painter(&background_);
+            QStyleOptionFrame option;
+            frame_option(&option);
+            style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
+        }
+        const QImage picture = background_.toImage();
+        const QRect base = QRectF(clip_.x() * ratio, clip_.y() * ratio, clip_.width() * ratio, clip_.height() * ratio)
+                               .toAlignedRect();
+        base_colour_ = picture.pixelColor(base.topLeft());
+        plain_base_ = picture.rect().contains(base);
+        for (int y = base.top(); plain_base_ && y <= base.bottom(); ++y)
+            for (int x = base.left(); plain_base_ && x <= base.right(); ++x)
+                plain_base_ = picture.pixel(x, y) == picture.pixel(base.topLeft());
     }
     QPainter painter(this);
     // Most paints are of the text's rectangle only; the rest of the picture stays as it was.
     const QRect dirty = event->rect();
-    const qreal ratio = background_.devicePixelRatio();
-    painter.drawPixmap(dirty, background_,
-                       QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
+    if (plain_base_ && clip_.contains(dirty)) {
+        painter.fillRect(dirty, base_colour_);
+    } else {
+        const qreal ratio = background_.devicePixelRatio();
+        painter.drawPixmap(dirty, background_,
+                           QRectF(dirty.x() * ratio, dirty.y() * ratio, dirty.width() * ratio, dirty.height() * ratio));
+    }
     if (text_.isEmpty()) return;
     const QPalette::ColorGroup group = !isEnabled() || stale_ ? QPalette::Disabled
                                        : isActiveWindow()     ? QPalette::Active
                                                               : QPalette::Inactive;
-    painter.setClipRect(clip_, Qt::IntersectClip);
+    if (!fits_) painter.setClipRect(clip_, Qt::IntersectClip);
     painter.setPen(palette().color(group, QPalette::Text));
     if (shaped_)
         layout_.draw(&painter, origin_);
@@ -151,7 +173,7 @@ void CellBox::paintEvent(QPaintEvent* event) {
 }
 
 void CellBox::resizeEvent(QResizeEvent* event) {
-    lay_out();
+    measure();
     background_ = QPixmap();
     QWidget::resizeEvent(event);
 }
@@ -162,7 +184,7 @@ void CellBox::changeEvent(QEvent* event) {
         case QEvent::StyleChange:
             raw_font_ = QRawFont::fromFont(font());
             glyphs_.setRawFont(raw_font_);
-            lay_out();
+            measure();
             look_changed();
             break;
         case QEvent::PaletteChange:

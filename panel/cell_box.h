@@ -54,6 +54,8 @@ protected:
 
 private:
     void frame_option(QStyleOptionFrame* option) const;
+    // What depends on the size, style and font only: the text's room and the font's measures.
+    void measure();
     void lay_out();
     void look_changed();
 
@@ -62,12 +64,20 @@ private:
     // "ERR", "black") do not need. A text the font has no glyph for is laid out in full instead.
     QRawFont raw_font_;
     QGlyphRun glyphs_;
+    QList<QPointF> positions_;  // reused from text to text
     QTextLayout layout_;
     bool shaped_ = false;  // drawn from layout_ rather than glyphs_
     QPoint origin_;  // top-left of the text, placed as a centred line edit places it
     int baseline_ = 0;
     QRect clip_;
+    int line_height_ = 0;  // the font's, as measured once per font
+    int ascent_ = 0;
+    bool fits_ = true;  // the text lies wholly inside clip_, so painting it needs no clipping
     QPixmap background_;  // frame and base as the style draws them; empty when it must be redrawn
+    // The base under the text is one colour in every style seen so far; a text-only repaint then
+    // fills it rather than copying it from the picture.
+    bool plain_base_ = false;
+    QColor base_colour_;
     bool stale_ = false;
 };
 

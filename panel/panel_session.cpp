@@ -16,6 +16,8 @@
 namespace sensor {
 namespace {
 
+// The status bar's numbers change twice a second; a change the session makes itself (a state,
+// a message) shows at once.
 constexpr int kStatusMs = 500;
 
 char locale_decimal_separator() {
@@ -36,7 +38,8 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
       connection_(std::move(connection)) {
     clock_.start();
     connect(&log_, &LogFile::message, this, &PanelSession::report);
-    connect(&log_, &LogFile::changed, this, &PanelSession::update_status);
+    // The log changes with every line; its field follows on the next regular update.
+    connect(&log_, &LogFile::changed, this, &PanelSession::status_may_be_due);
     connect(&window_, &MainWindow::unloading, this, &PanelSession::shutdown);
     connect(&window_, &MainWindow::port_chosen, this, &PanelSession::switch_port);
     connect(&window_, &MainWindow::log_path_chosen, this, &PanelSession::set_log_path);
@@ -75,6 +78,9 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
 
     status_timer_.setInterval(kStatusMs);
     connect(&status_timer_, &QTimer::timeout, this, &PanelSession::update_status);
+    // While frames arrive the status bar is updated on a display tick, painted with the cells in
+    // one pass; the timer then never fires, and takes over when the ticks stop.
+    connect(&form().display_tick(), &DisplayTick::tick, this, &PanelSession::status_may_be_due);
     attach();
 }
 
@@ -291,8 +297,14 @@ void PanelSession::update_ports() {
     window_.set_ports(ports_.ports(), current, options_.ports_choosable);
 }
 
+void PanelSession::status_may_be_due() {
+    if (!status_updated_.isValid() || status_updated_.elapsed() >= kStatusMs - DisplayTick::kIntervalMs / 2) update_status();
+}
+
 void PanelSession::update_status() {
     const std::int64_t now = now_ms();
+    status_updated_.start();
+    if (status_timer_.isActive()) status_timer_.start();
     const bool open = connection_ && connection_->state() == BoardConnection::State::Open;
     const std::int64_t quiet = open ? health_.quiet_ms(now) : -1;
 

@@ -88,6 +88,8 @@ private:
     void on_state_changed(BoardConnection::State state);
     void on_command(CommandOutcome outcome);
     void update_status();
+    // Brings the status bar up to date unless it was within the last half second.
+    void status_may_be_due();
     void update_ports();
     void update_replay();
     void attach();
@@ -104,6 +106,7 @@ private:
     PortList ports_;
     std::unique_ptr<BoardConnection> connection_;
     QTimer status_timer_;
+    QElapsedTimer status_updated_;  // since the status bar was last brought up to date
     QElapsedTimer clock_;
     LineHealth health_;
     bool logging_ = true;

@@ -21,6 +21,27 @@ void set_text(QLabel* label, const QString& text, const QString& tip = {}) {
     label->setVisible(!text.isEmpty());
 }
 
+// A field whose number changes keeps a fixed size, grown in steps of four digits and never
+// shrunk while it is shown, so a new count repaints the field alone instead of re-laying out the
+// window.
+void set_counting_text(QLabel* label, const QString& text) {
+    set_text(label, text);
+    const char* fitted = "fitted_length";  // the longest text the fixed size was measured for
+    if (text.isEmpty()) {
+        label->setMinimumSize(0, 0);
+        label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        label->setProperty(fitted, 0);
+        return;
+    }
+    if (text.size() <= label->property(fitted).toInt()) return;
+    const QSize hint = label->sizeHint();
+    const int step = 4 * label->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    label->setFixedSize(std::max(label->maximumWidth() == QWIDGETSIZE_MAX ? 0 : label->maximumWidth(),
+                                 (hint.width() + step - 1) / step * step),
+                        hint.height());
+    label->setProperty(fitted, text.size());
+}
+
 QLabel* field(QWidget* parent, const QString& name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
@@ -68,14 +89,14 @@ void StatusBar::show_status(const PanelStatus& s) {
     set_text(port_, QStringLiteral("%1: %2").arg(s.port.isEmpty() ? QStringLiteral("no port") : s.port, s.port_state));
     QString frames = QStringLiteral("%1 frames").arg(locale.toString(static_cast<qulonglong>(s.frames)));
     if (s.show_rate) frames += QStringLiteral(", %1/s").arg(qRound(s.frames_per_second));
-    set_text(frames_, frames);
+    set_counting_text(frames_, frames);
     QStringList health;
     if (s.short_frames) health << QStringLiteral("%1 short").arg(locale.toString(static_cast<qulonglong>(s.short_frames)));
     if (s.wrapped_frames) health << QStringLiteral("%1 overlong").arg(locale.toString(static_cast<qulonglong>(s.wrapped_frames)));
     set_text(health_, health.join(QStringLiteral(", ")),
              QStringLiteral("Frames that ended before 16 data bytes (short) or ran past them (overlong): a noisy or "
                             "mismatched line."));
-    set_text(age_, s.quiet_seconds >= 2 ? QStringLiteral("last frame %1 s ago").arg(s.quiet_seconds) : QString());
+    set_counting_text(age_, s.quiet_seconds >= 2 ? QStringLiteral("last frame %1 s ago").arg(s.quiet_seconds) : QString());
     const QString log_name = QFileInfo(s.log_path).fileName();
     set_text(log_, s.logging ? QStringLiteral("log %1: %2").arg(log_name, s.log_state) : QStringLiteral("logging off"),
              s.log_path);
