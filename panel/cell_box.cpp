@@ -46,9 +46,10 @@ void CellBox::setText(const QString& text) {
     text_ = text;
     // A long value does not fit its cell; its whole text is a hover away.
     setToolTip(text_);
-    const QRect old_clip = clip_;
+    const QRect old_ink = ink_;
     lay_out();
-    update(old_clip | clip_);
+    // A text that fits repaints only where the old and the new text lie.
+    update(old_ink | ink_);
     if (QAccessible::isActive()) {
         QAccessibleTextUpdateEvent event(this, 0, before, text_);
         QAccessible::updateAccessibility(&event);
@@ -78,6 +79,8 @@ void CellBox::measure() {
     const QFontMetrics metrics = fontMetrics();
     line_height_ = metrics.height();
     ascent_ = metrics.ascent();
+    band_ = QRect(clip_.x(), clip_.y() + (clip_.height() - line_height_ + 1) / 2, clip_.width(), line_height_) & clip_;
+    ink_ = clip_;
     lay_out();
 }
 
@@ -119,8 +122,13 @@ void CellBox::lay_out() {
     // The baseline stays where the cell's own font puts it, whatever font stands in.
     origin_ = QPoint(line.x() - scroll, line.y() - (ascent - ascent_));
     baseline_ = line.y() + ascent_;
-    // The margins take a glyph's overhang past its advance.
-    fits_ = !shaped_ && used <= line.width() && line.top() >= clip_.top() && line.bottom() <= clip_.bottom();
+    // A text of the font's own glyphs lies within the band; wider than the line, it is cut at the
+    // text's room as a line edit cuts it. The margins take a glyph's overhang past its advance.
+    const bool in_band = !shaped_ && band_.contains(line);
+    fits_ = in_band && used <= line.width();
+    ink_ = !in_band ? clip_
+           : fits_  ? QRect(origin_.x() - kHorizontalMargin, line.y(), used + 2 * kHorizontalMargin, line.height()) & band_
+                    : band_;
 }
 
 void CellBox::look_changed() {
@@ -142,7 +150,7 @@ void CellBox::paintEvent(QPaintEvent* event) {
             style()->drawPrimitive(QStyle::PE_PanelLineEdit, &option, &painter, this);
         }
         const QImage picture = background_.toImage();
-        const QRect base = QRectF(clip_.x() * ratio, clip_.y() * ratio, clip_.width() * ratio, clip_.height() * ratio)
+        const QRect base = QRectF(band_.x() * ratio, band_.y() * ratio, band_.width() * ratio, band_.height() * ratio)
                                .toAlignedRect();
         base_colour_ = picture.pixelColor(base.topLeft());
         plain_base_ = picture.rect().contains(base);
@@ -153,7 +161,7 @@ void CellBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     // Most paints are of the text's rectangle only; the rest of the picture stays as it was.
     const QRect dirty = event->rect();
-    if (plain_base_ && clip_.contains(dirty)) {
+    if (plain_base_ && band_.contains(dirty)) {
         painter.fillRect(dirty, base_colour_);
     } else {
         const qreal ratio = background_.devicePixelRatio();

@@ -72,9 +72,11 @@ private:
     QRect clip_;
     int line_height_ = 0;  // the font's, as measured once per font
     int ascent_ = 0;
-    bool fits_ = true;  // the text lies wholly inside clip_, so painting it needs no clipping
+    QRect band_;  // the text line's height across clip_: where any text that fits lies
+    bool fits_ = true;  // the text lies wholly inside its line, so painting it needs no clipping
+    QRect ink_;  // what a repaint of the text covers: around the text, the band, or all of clip_
     QPixmap background_;  // frame and base as the style draws them; empty when it must be redrawn
-    // The base under the text is one colour in every style seen so far; a text-only repaint then
+    // Where the style draws the base under the text line in one colour, a text-only repaint
     // fills it rather than copying it from the picture.
     bool plain_base_ = false;
     QColor base_colour_;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <QStringList>
@@ -21,25 +22,27 @@ void set_text(QLabel* label, const QString& text, const QString& tip = {}) {
     label->setVisible(!text.isEmpty());
 }
 
-// A field whose number changes keeps a fixed size, grown in steps of four digits and never
-// shrunk while it is shown, so a new count repaints the field alone instead of re-laying out the
-// window.
-void set_counting_text(QLabel* label, const QString& text) {
-    set_text(label, text);
-    const char* fitted = "fitted_length";  // the longest text the fixed size was measured for
-    if (text.isEmpty()) {
+// A field whose numbers change keeps a fixed size while only its numbers change, grown in steps
+// of four digits and not shrunk, so a new count repaints the field alone instead of re-laying out
+// the window. A text of another shape ("cannot write: ...") is measured afresh.
+void set_counting_text(QLabel* label, const QString& text, const QString& tip = {}) {
+    set_text(label, text, tip);
+    static const QRegularExpression numbers(QStringLiteral("[0-9.,]"));
+    QString shape = text;
+    shape.remove(numbers);
+    if (text.isEmpty() || shape != label->property("fitted_shape").toString()) {
         label->setMinimumSize(0, 0);
         label->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        label->setProperty(fitted, 0);
-        return;
+        label->setProperty("fitted_shape", shape);
+        label->setProperty("fitted_length", 0);
+        if (text.isEmpty()) return;
     }
-    if (text.size() <= label->property(fitted).toInt()) return;
+    if (text.size() <= label->property("fitted_length").toInt()) return;
     const QSize hint = label->sizeHint();
     const int step = 4 * label->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    label->setFixedSize(std::max(label->maximumWidth() == QWIDGETSIZE_MAX ? 0 : label->maximumWidth(),
-                                 (hint.width() + step - 1) / step * step),
-                        hint.height());
-    label->setProperty(fitted, text.size());
+    const int fixed = label->maximumWidth() == QWIDGETSIZE_MAX ? 0 : label->maximumWidth();
+    label->setFixedSize(std::max(fixed, (hint.width() + step - 1) / step * step), hint.height());
+    label->setProperty("fitted_length", text.size());
 }
 
 QLabel* field(QWidget* parent, const QString& name) {
@@ -98,8 +101,8 @@ void StatusBar::show_status(const PanelStatus& s) {
                             "mismatched line."));
     set_counting_text(age_, s.quiet_seconds >= 2 ? QStringLiteral("last frame %1 s ago").arg(s.quiet_seconds) : QString());
     const QString log_name = QFileInfo(s.log_path).fileName();
-    set_text(log_, s.logging ? QStringLiteral("log %1: %2").arg(log_name, s.log_state) : QStringLiteral("logging off"),
-             s.log_path);
+    set_counting_text(log_, s.logging ? QStringLiteral("log %1: %2").arg(log_name, s.log_state) : QStringLiteral("logging off"),
+                      s.log_path);
     set_text(marker_, s.marker);
 }
 
