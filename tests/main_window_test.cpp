@@ -9,6 +9,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -21,6 +22,7 @@
 
 #include "link/serial_link.h"
 #include "panel/main_window.h"
+#include "panel/status_bar.h"
 #include "sim/pty_board.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/panel_window.h"
@@ -213,6 +215,55 @@ TEST_F(PanelWindow, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
 
 // The rate shown early is the rate the board sends, both at the first open and after it came back:
 // compared with the frames the test counts over the same time, not with a clock's promise.
+// Counts that change twice a second repaint their own field only: the window is not laid out
+// again for a new number, yet every text is shown whole, and a field of another shape (a log that
+// cannot be written) is measured afresh and shrinks back when the trouble ends.
+TEST(StatusLine, ANewCountRepaintsItsFieldAloneAndEveryTextFits) {
+    struct LayoutsCounted : QObject {
+        int requests = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            requests += e->type() == QEvent::LayoutRequest;
+            return false;
+        }
+    } counted;
+    QMainWindow window;
+    auto* bar = new StatusBar(&window);
+    window.setStatusBar(bar);
+    window.resize(1000, 200);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    bar->installEventFilter(&counted);
+
+    PanelStatus s;
+    s.port = QStringLiteral("/dev/ttyUSB0");
+    s.port_state = QStringLiteral("open");
+    s.show_rate = true;
+    s.log_path = QStringLiteral("/home/op/sensors.csv");
+    const auto fits = [](QLabel* field) {
+        QCoreApplication::processEvents();
+        return field->width() >= field->sizeHint().width();
+    };
+    int changes = 0;
+    for (std::uint64_t frames = 1; frames <= 10'000'000; frames = frames * 3 + 1, ++changes) {
+        s.frames = frames;
+        s.frames_per_second = 100 + static_cast<double>(frames % 14);
+        s.log_state = QStringLiteral("%1 lines written").arg(frames / 50);
+        bar->show_status(s);
+        ASSERT_TRUE(fits(bar->frames_field())) << bar->frames_field()->text().toStdString();
+        ASSERT_TRUE(fits(bar->log_field())) << bar->log_field()->text().toStdString();
+    }
+    EXPECT_LT(counted.requests, changes / 2) << "of " << changes << " changes";
+
+    const int normal_width = bar->log_field()->width();
+    s.log_state = QStringLiteral("cannot write: no space left on device; 12 lines waiting");
+    bar->show_status(s);
+    EXPECT_TRUE(fits(bar->log_field())) << "a text of another shape is measured afresh";
+    s.log_state = QStringLiteral("12 lines written");
+    bar->show_status(s);
+    EXPECT_TRUE(fits(bar->log_field()));
+    EXPECT_LE(bar->log_field()->width(), normal_width) << "and gives the room back when the trouble ends";
+}
+
 TEST_F(PanelWindow, TheRateIsRightInTheFirstSecondAndAfterAReconnect) {
     const QString link = dir.filePath("board");
     auto board = std::make_unique<PtyBoard>();
