@@ -3,9 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSocketNotifier>
+#include <QStaticText>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -28,6 +33,7 @@
 #include <vector>
 
 #include "link/serial_link.h"
+#include "panel/form1.h"
 #include "panel/panel_session.h"
 #include "sim/simulated_connection.h"
 #include "sim/frame_encoder.h"
@@ -191,6 +197,95 @@ int child_floor(const QString& port) {
         QCoreApplication::quit();
     });
     return QApplication::exec();
+}
+
+namespace {
+
+// The least a panel can do that shows the line's readings at the display's pace: one widget, the
+// panel's 19 cells at their places, a background drawn once, each cell's texts laid out before
+// the run (QStaticText), the port read every 60 ms straight from its descriptor. Each tick that
+// finds a frame changes every cell's text and repaints the cells' rectangles.
+class SketchPanel : public QWidget {
+public:
+    explicit SketchPanel(std::vector<QRect> cells) : cells_(std::move(cells)) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFixedSize(813, 449);
+        QFont font(QStringLiteral("Times New Roman"));
+        font.setPointSizeF(14.25);
+        setFont(font);
+        texts_.resize(cells_.size());
+        for (std::size_t c = 0; c < cells_.size(); ++c)
+            for (int k = 0; k < kTexts; ++k) {
+                texts_[c][static_cast<std::size_t>(k)].setText(QString::number(k * 17.123 + static_cast<double>(c), 'f', 3));
+                texts_[c][static_cast<std::size_t>(k)].prepare(QTransform(), font);
+            }
+    }
+    void next() {
+        ++shown_;
+        for (const QRect& cell : cells_) update(cell.adjusted(2, 2, -2, -2));
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (background_.isNull()) {
+            background_ = QPixmap(size());
+            background_.fill(palette().color(QPalette::Window));
+            QPainter p(&background_);
+            p.setPen(palette().color(QPalette::Mid));
+            for (const QRect& cell : cells_) {
+                p.fillRect(cell, palette().color(QPalette::Base));
+                p.drawRect(cell.adjusted(0, 0, -1, -1));
+            }
+        }
+        QPainter p(this);
+        p.drawPixmap(event->rect(), background_, event->rect());
+        p.setPen(palette().color(QPalette::Text));
+        for (std::size_t c = 0; c < cells_.size(); ++c)
+            if (event->region().intersects(cells_[c]))
+                p.drawStaticText(cells_[c].topLeft() + QPoint(4, 4), texts_[c][static_cast<std::size_t>((shown_ + c) % kTexts)]);
+    }
+
+private:
+    static constexpr int kTexts = 64;
+    std::vector<QRect> cells_;
+    std::vector<std::array<QStaticText, kTexts>> texts_;
+    QPixmap background_;
+    std::size_t shown_ = 0;
+};
+
+}  // namespace
+
+int child_sketch(const QString& port) {
+    std::vector<QRect> cells;
+    {
+        PanelLogic logic('.');
+        Form1 places(logic);
+        for (int i = 0; i < 16; ++i) cells.push_back(places.Text1(i)->geometry());
+        for (int i = 0; i < 3; ++i) cells.push_back(places.Text2(i)->geometry());
+    }
+    SketchPanel window(cells);
+    window.show();
+    const int fd = ::open(QFile::encodeName(port).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return 1;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(60);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        char buffer[4096];
+        bool frame = false;
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            frame = frame || std::memchr(buffer, 0, static_cast<std::size_t>(n)) != nullptr;
+        if (frame) window.next();
+    });
+    tick.start();
+    SelfMeter meter;
+    on_quit(&window, [&] {
+        meter.print({});
+        QCoreApplication::quit();
+    });
+    const int code = QApplication::exec();
+    ::close(fd);
+    return code;
 }
 
 // Latency inside one process, frames at the line rate: a frame's zero byte written at the far end

@@ -20,6 +20,8 @@ QByteArray frames(int count, std::uint32_t seed);
 // The measured processes, each run as "panel_bench --child MODE ...".
 int child_panel(const QString& port, const QString& log, const QString& variant);
 int child_floor(const QString& port);
+// The least a panel can do that paints the readings at the display's pace: the lower bound.
+int child_sketch(const QString& port);
 int child_latency(int seconds);
 int child_startup(bool demo);
 
