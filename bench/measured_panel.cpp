@@ -220,9 +220,21 @@ public:
                 texts_[c][static_cast<std::size_t>(k)].prepare(QTransform(), font);
             }
     }
-    void next() {
+    // "one": one cell changes a tick; "joined": the cells are repainted as one rectangle;
+    // "none": nothing is painted (the reading alone); otherwise each cell its own rectangle.
+    void next(const QString& variant) {
         ++shown_;
-        for (const QRect& cell : cells_) update(cell.adjusted(2, 2, -2, -2));
+        if (variant == QLatin1String("none")) return;
+        if (variant == QLatin1String("one")) {
+            update(cells_.front().adjusted(2, 2, -2, -2));
+            return;
+        }
+        QRect joined;
+        for (const QRect& cell : cells_) {
+            if (variant == QLatin1String("joined")) joined |= cell;
+            else update(cell.adjusted(2, 2, -2, -2));
+        }
+        if (joined.isValid()) update(joined);
     }
 
 protected:
@@ -255,7 +267,7 @@ private:
 
 }  // namespace
 
-int child_sketch(const QString& port) {
+int child_sketch(const QString& port, const QString& variant) {
     std::vector<QRect> cells;
     {
         PanelLogic logic('.');
@@ -275,7 +287,7 @@ int child_sketch(const QString& port) {
         bool frame = false;
         for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
             frame = frame || std::memchr(buffer, 0, static_cast<std::size_t>(n)) != nullptr;
-        if (frame) window.next();
+        if (frame) window.next(variant);
     });
     tick.start();
     SelfMeter meter;

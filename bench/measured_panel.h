@@ -21,7 +21,8 @@ QByteArray frames(int count, std::uint32_t seed);
 int child_panel(const QString& port, const QString& log, const QString& variant);
 int child_floor(const QString& port);
 // The least a panel can do that paints the readings at the display's pace: the lower bound.
-int child_sketch(const QString& port);
+// Variants: "" (every cell its own rectangle), "one", "joined", "none" (see SketchPanel::next).
+int child_sketch(const QString& port, const QString& variant);
 int child_latency(int seconds);
 int child_startup(bool demo);
 

@@ -185,10 +185,10 @@ void line_rate(Figures& f, int seconds, int repeats) {
 
 // The lower bound beside the floor: the sketch of a panel that does nothing but paint its cells
 // at the display's pace (measured_panel.cpp), each on its own pseudo-terminal at the line rate.
-void lower_bound(Figures& f, int seconds, int repeats) {
+void lower_bound(Figures& f, int seconds, int repeats, const QString& variant = {}) {
     for (int r = 0; r < repeats; ++r) {
         Pty sketch_pty, floor_pty;
-        QProcess* sketch = start_child({"--child", "sketch", sketch_pty.path});
+        QProcess* sketch = start_child({"--child", "sketch", sketch_pty.path, variant});
         QProcess* floor = start_child({"--child", "floor", floor_pty.path});
         wait_ms(1500);
         place_and_click(floor->processId(), 900, 0, 400, 200);
@@ -205,7 +205,8 @@ void lower_bound(Figures& f, int seconds, int repeats) {
         f.sketch_floor_cpu.insert(f.sketch_floor_cpu.end(), meter.shares[1].begin(), meter.shares[1].end());
         const double sm = percentile(meter.shares[0], 0.5), fm = percentile(meter.shares[1], 0.5);
         f.sketch_ratio.push_back(fm > 0 ? sm / fm : 0);
-        std::fprintf(stderr, "lower bound run %d: sketch %.2f %% of a core, floor %.2f %%\n", r + 1, sm * 100, fm * 100);
+        std::fprintf(stderr, "lower bound run %d%s%s: sketch %.2f %% of a core, floor %.2f %%\n", r + 1,
+                     variant.isEmpty() ? "" : ", variant ", qUtf8Printable(variant), sm * 100, fm * 100);
     }
 }
 
@@ -394,7 +395,7 @@ int main(int argc, char** argv) {
         const QString mode = args[2];
         if (mode == "panel" && args.size() >= 5) return child_panel(args[3], args[4], args.size() >= 6 ? args[5] : QString());
         if (mode == "floor" && args.size() >= 4) return child_floor(args[3]);
-        if (mode == "sketch" && args.size() >= 4) return child_sketch(args[3]);
+        if (mode == "sketch" && args.size() >= 4) return child_sketch(args[3], args.value(4));
         if (mode == "latency" && args.size() >= 4) return child_latency(args[3].toInt());
         if (mode == "startup") return child_startup(args.size() >= 4 && args[3] == "demo");
         return 2;
@@ -403,6 +404,17 @@ int main(int argc, char** argv) {
     const bool smoke = args.contains("--smoke");
     const int line_seconds = smoke ? 3 : 30, repeats = smoke ? 1 : 3, flood_seconds = smoke ? 3 : 10;
     Figures f;
+    // --sketch-variants: where the sketch's time goes, each variant once beside a floor (2 minutes).
+    if (args.contains("--sketch-variants")) {
+        for (const char* variant : {"none", "one", "joined", ""}) {
+            Figures v;
+            lower_bound(v, 20, 1, QString::fromLatin1(variant));
+            std::printf("sketch%s%s: %.2f %% of a core, floor %.2f %%, %.2f x the floor\n", *variant ? ", " : ", every cell its own rectangle",
+                        variant, percentile(v.sketch_cpu, 0.5) * 100, percentile(v.sketch_floor_cpu, 0.5) * 100,
+                        percentile(v.sketch_ratio, 0.5));
+        }
+        return 0;
+    }
     line_rate(f, line_seconds, repeats);
     lower_bound(f, line_seconds, repeats);
     // --line-rate: only the side-by-side CPU figures, for trying a change quickly.
