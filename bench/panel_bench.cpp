@@ -21,8 +21,10 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "measured_panel.h"
@@ -100,6 +102,30 @@ QProcess* start_child(const QStringList& args) {
     return p;
 }
 
+// Feeds each pseudo-terminal at the line rate and, the stream's first 2 s left out, samples the
+// processes' CPU shares side by side for `seconds`; the writers stop when it returns.
+std::vector<std::vector<double>> shares_at_line_rate(const std::vector<int>& masters, std::vector<qint64> pids, int seconds) {
+    std::vector<std::unique_ptr<Writer>> writers;
+    for (int fd : masters) writers.push_back(std::make_unique<Writer>(fd, 1920));
+    wait_ms(2000);
+    Meter meter;
+    meter.pids = std::move(pids);
+    meter.run(seconds);
+    for (auto& w : writers) w->finish();
+    return meter.shares;
+}
+
+// Keeps one run's samples of a process and of what it is set beside, and the ratio of their
+// medians; returns the two medians.
+std::pair<double, double> keep_run(const std::vector<double>& a, const std::vector<double>& b, std::vector<double>& all_a,
+                                   std::vector<double>& all_b, std::vector<double>& ratios) {
+    all_a.insert(all_a.end(), a.begin(), a.end());
+    all_b.insert(all_b.end(), b.begin(), b.end());
+    const double am = percentile(a, 0.5), bm = percentile(b, 0.5);
+    ratios.push_back(bm > 0 ? am / bm : 0);
+    return {am, bm};
+}
+
 std::map<std::string, std::string> stop_child(QProcess* p) {
     p->write("quit\n");
     p->closeWriteChannel();
@@ -150,30 +176,20 @@ void line_rate(Figures& f, int seconds, int repeats) {
         wait_ms(500);
         const bool terminal_open = term && holds_open(term->processId(), terminal_pty.path);
         if (term && !terminal_open) std::fprintf(stderr, "cutecom did not open its port; left out of this run\n");
-        Writer a(panel_pty.master, 1920), b(floor_pty.master, 1920), c(terminal_pty.master, 1920);
-        wait_ms(2000);  // the first seconds of the stream left out
-        Meter meter;
-        meter.pids = {panel->processId(), floor->processId()};
-        if (terminal_open) meter.pids.push_back(term->processId());
-        meter.run(seconds);
+        std::vector<qint64> pids{panel->processId(), floor->processId()};
+        if (terminal_open) pids.push_back(term->processId());
+        const auto shares =
+            shares_at_line_rate({panel_pty.master, floor_pty.master, terminal_pty.master}, std::move(pids), seconds);
         f.panel_peak_mib = std::max(f.panel_peak_mib, static_cast<double>(process_kib(panel->processId(), "VmHWM:")) / 1024);
-        a.finish();
-        b.finish();
-        c.finish();
         end_program(panel);
         stop_child(floor);
         if (term) end_program(term);
         f.run_lines += static_cast<std::uint64_t>(lines_in(log));
-        const auto& pc = meter.shares[0];
-        const auto& fc = meter.shares[1];
-        f.panel_cpu.insert(f.panel_cpu.end(), pc.begin(), pc.end());
-        f.floor_cpu.insert(f.floor_cpu.end(), fc.begin(), fc.end());
-        const double pm = percentile(pc, 0.5), fm = percentile(fc, 0.5);
-        f.ratio.push_back(fm > 0 ? pm / fm : 0);
+        const auto [pm, fm] = keep_run(shares[0], shares[1], f.panel_cpu, f.floor_cpu, f.ratio);
         double tm = 0;
         if (terminal_open) {
             f.terminal_ran = true;
-            const auto& tc = meter.shares[2];
+            const auto& tc = shares[2];
             f.terminal_cpu.insert(f.terminal_cpu.end(), tc.begin(), tc.end());
             tm = percentile(tc, 0.5);
             f.terminal_ratio.push_back(tm > 0 ? pm / tm : 0);
@@ -192,19 +208,11 @@ void lower_bound(Figures& f, int seconds, int repeats, const QString& variant = 
         QProcess* floor = start_child({"--child", "floor", floor_pty.path});
         wait_ms(1500);
         place_and_click(floor->processId(), 900, 0, 400, 200);
-        Writer a(sketch_pty.master, 1920), b(floor_pty.master, 1920);
-        wait_ms(2000);
-        Meter meter;
-        meter.pids = {sketch->processId(), floor->processId()};
-        meter.run(seconds);
-        a.finish();
-        b.finish();
+        const auto shares =
+            shares_at_line_rate({sketch_pty.master, floor_pty.master}, {sketch->processId(), floor->processId()}, seconds);
         stop_child(sketch);
         stop_child(floor);
-        f.sketch_cpu.insert(f.sketch_cpu.end(), meter.shares[0].begin(), meter.shares[0].end());
-        f.sketch_floor_cpu.insert(f.sketch_floor_cpu.end(), meter.shares[1].begin(), meter.shares[1].end());
-        const double sm = percentile(meter.shares[0], 0.5), fm = percentile(meter.shares[1], 0.5);
-        f.sketch_ratio.push_back(fm > 0 ? sm / fm : 0);
+        const auto [sm, fm] = keep_run(shares[0], shares[1], f.sketch_cpu, f.sketch_floor_cpu, f.sketch_ratio);
         std::fprintf(stderr, "lower bound run %d%s%s: sketch %.2f %% of a core, floor %.2f %%\n", r + 1,
                      variant.isEmpty() ? "" : ", variant ", qUtf8Printable(variant), sm * 100, fm * 100);
     }
@@ -235,21 +243,11 @@ void trends_side_by_side(Figures& f, int seconds, int repeats) {
         wait_ms(1500);
         place_and_click(without->processId(), 900, 600, 60, 59);
         place_and_click(with->processId(), 0, 0, 60, 59);
-        Writer a(open_pty.master, 1920), b(closed_pty.master, 1920);
-        wait_ms(2000);
-        Meter meter;
-        meter.pids = {with->processId(), without->processId()};
-        meter.run(seconds);
-        a.finish();
-        b.finish();
+        const auto shares =
+            shares_at_line_rate({open_pty.master, closed_pty.master}, {with->processId(), without->processId()}, seconds);
         end_program(with);
         end_program(without);
-        const auto& oc = meter.shares[0];
-        const auto& cc = meter.shares[1];
-        f.trends_open_cpu.insert(f.trends_open_cpu.end(), oc.begin(), oc.end());
-        f.trends_closed_cpu.insert(f.trends_closed_cpu.end(), cc.begin(), cc.end());
-        const double om = percentile(oc, 0.5), cm = percentile(cc, 0.5);
-        f.trends_ratio.push_back(cm > 0 ? om / cm : 0);
+        const auto [om, cm] = keep_run(shares[0], shares[1], f.trends_open_cpu, f.trends_closed_cpu, f.trends_ratio);
         std::fprintf(stderr, "trends run %d: open %.2f %% of a core, closed %.2f %%\n", r + 1, om * 100, cm * 100);
     }
 }

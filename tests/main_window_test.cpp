@@ -213,8 +213,6 @@ TEST_F(PanelWindow, TheStatusLineCountsFramesHealthAndAgeAndMarksOldCells) {
     EXPECT_TRUE(status().fields_text().contains("4 frames"));
 }
 
-// The rate shown early is the rate the board sends, both at the first open and after it came back:
-// compared with the frames the test counts over the same time, not with a clock's promise.
 // Counts that change twice a second repaint their own field only: the window is not laid out
 // again for a new number, yet every text is shown whole, and a field of another shape (a log that
 // cannot be written) is measured afresh and shrinks back when the trouble ends.
@@ -264,6 +262,8 @@ TEST(StatusLine, ANewCountRepaintsItsFieldAloneAndEveryTextFits) {
     EXPECT_LE(bar->log_field()->width(), normal_width) << "and gives the room back when the trouble ends";
 }
 
+// The rate shown early is the rate the board sends, both at the first open and after it came back:
+// compared with the frames the test counts over the same time, not with a clock's promise.
 TEST_F(PanelWindow, TheRateIsRightInTheFirstSecondAndAfterAReconnect) {
     const QString link = dir.filePath("board");
     auto board = std::make_unique<PtyBoard>();
