@@ -32,10 +32,10 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_link.h"
-#include "panel/form1.h"
-#include "panel/panel_session.h"
-#include "sim/simulated_connection.h"
+#include "io/serial_link.h"
+#include "panel/window/form1.h"
+#include "session/panel_session.h"
+#include "io/simulated_connection.h"
 #include "sim/frame_encoder.h"
 
 #include "measured_panel.h"

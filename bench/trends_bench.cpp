@@ -22,8 +22,8 @@
 
 #include "trends/column_reduction.h"
 #include "trends/history.h"
-#include "trends/trend_picture.h"
-#include "trends/trends_window.h"
+#include "trends/window/trend_picture.h"
+#include "trends/window/trends_window.h"
 
 using namespace sensor;
 

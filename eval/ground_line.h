@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "cells/cell_store.h"
-#include "panel/frame_result.h"
+#include "link/frame_result.h"
 
 namespace sensor {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cells/cell_store.h"
-#include "panel/frame_result.h"
+#include "link/frame_result.h"
 
 namespace sensor {
 

@@ -8,7 +8,7 @@
 #include "cells/cell_store.h"
 #include "eval/csv_recorder.h"
 #include "link/frame_receiver.h"
-#include "panel/frame_result.h"
+#include "link/frame_result.h"
 
 namespace sensor {
 

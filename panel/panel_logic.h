@@ -11,7 +11,7 @@
 #include "link/command_sink.h"
 #include "link/control_byte.h"
 #include "panel/frame_path.h"
-#include "panel/frame_result.h"
+#include "link/frame_result.h"
 
 namespace sensor {
 

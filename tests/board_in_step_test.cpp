@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "link/serial_link.h"
+#include "io/serial_link.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/wait.h"
 

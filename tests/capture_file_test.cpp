@@ -13,7 +13,7 @@
 
 #include <sys/resource.h>
 
-#include "link/capture_file.h"
+#include "io/capture_file.h"
 
 using namespace sensor;
 

@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "link/capture_file.h"
-#include "link/replay_source.h"
-#include "link/serial_link.h"
+#include "io/capture_file.h"
+#include "io/replay_source.h"
+#include "io/serial_link.h"
 #include "panel/panel_logic.h"
 #include "sim/board_model.h"
 #include "sim/frame_encoder.h"
 #include "tests/support/random_frames.h"
-#include "sim/pty_board.h"
+#include "sim/pty/pty_board.h"
 
 using namespace sensor;
 

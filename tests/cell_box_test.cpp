@@ -17,8 +17,8 @@
 #include <memory>
 #include <vector>
 
-#include "panel/cell_box.h"
-#include "panel/display_tick.h"
+#include "panel/window/cell_box.h"
+#include "panel/window/display_tick.h"
 #include "tests/support/wait.h"
 
 using namespace sensor;

@@ -18,8 +18,8 @@ include(GoogleTest)
 
 # What several suites share: random frames, starting a program without a shell.
 sensor_library(sensor_test_support_core
-  HEADERS tests/support/random_frames.h tests/support/child_process.h
-  SOURCES tests/support/random_frames.cpp tests/support/child_process.cpp
+  HEADERS support/random_frames.h support/child_process.h
+  SOURCES support/random_frames.cpp support/child_process.cpp
   DEPENDS sensor_sim_model
 )
 

@@ -12,9 +12,9 @@
 #include <map>
 #include <vector>
 
-#include "panel/cell_box.h"
-#include "panel/form1.h"
-#include "panel/main_window.h"
+#include "panel/window/cell_box.h"
+#include "panel/window/form1.h"
+#include "panel/window/main_window.h"
 
 using namespace sensor;
 

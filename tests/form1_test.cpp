@@ -17,16 +17,16 @@
 #include <string>
 #include <vector>
 
-#include "eval/log_file.h"
-#include "link/serial_link.h"
-#include "panel/form1.h"
-#include "panel/main_window.h"
-#include "panel/panel_session.h"
+#include "io/log_file.h"
+#include "io/serial_link.h"
+#include "panel/window/form1.h"
+#include "panel/window/main_window.h"
+#include "session/panel_session.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait.h"
 #include "sim/frame_encoder.h"
-#include "sim/simulated_connection.h"
+#include "io/simulated_connection.h"
 
 using namespace sensor;
 using sensor::testing::quiet_options;

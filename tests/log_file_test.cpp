@@ -10,7 +10,7 @@
 
 #include <csignal>
 
-#include "eval/log_file.h"
+#include "io/log_file.h"
 
 using namespace sensor;
 

@@ -15,7 +15,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "link/serial_link.h"
+#include "io/serial_link.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/wait.h"

@@ -20,10 +20,10 @@
 
 #include <vector>
 
-#include "link/serial_link.h"
-#include "panel/main_window.h"
-#include "panel/status_bar.h"
-#include "sim/pty_board.h"
+#include "io/serial_link.h"
+#include "panel/window/main_window.h"
+#include "panel/window/status_bar.h"
+#include "sim/pty/pty_board.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/wait.h"

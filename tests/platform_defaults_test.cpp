@@ -14,7 +14,7 @@
 #include <chrono>
 #include <thread>
 
-#include "panel/windows_console.h"
+#include "programs/windows_console.h"
 #endif
 
 using namespace sensor;

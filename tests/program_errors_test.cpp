@@ -15,7 +15,7 @@
 
 #include <csignal>
 
-#include "eval/log_file.h"
+#include "io/log_file.h"
 #include "tests/support/program_run.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait.h"

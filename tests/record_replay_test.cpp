@@ -9,9 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "link/replay_source.h"
-#include "panel/panel_session.h"
-#include "sim/simulated_connection.h"
+#include "io/replay_source.h"
+#include "session/panel_session.h"
+#include "io/simulated_connection.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/program_run.h"
 #include "tests/support/wait.h"

@@ -16,7 +16,7 @@
 #include <span>
 #include <vector>
 
-#include "link/replay_source.h"
+#include "io/replay_source.h"
 #include "panel/panel_logic.h"
 #include "sim/board_model.h"
 #include "sim/frame_encoder.h"

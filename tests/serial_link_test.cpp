@@ -14,7 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "link/serial_link.h"
+#include "io/serial_link.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/cpu_time.h"
 #include "tests/support/wait.h"

@@ -20,7 +20,7 @@
 #include "tests/support/pty_pair.h"
 #include "tests/support/wait.h"
 #include "sim/board_model.h"
-#include "sim/pty_board.h"
+#include "sim/pty/pty_board.h"
 
 using namespace sensor;
 using sensor::testing::wait_until;

@@ -16,11 +16,11 @@
 #include <functional>
 #include <memory>
 
-#include "trends/column_strokes.h"
-#include "trends/trend_plot.h"
-#include "trends/trends_window.h"
-#include "panel/panel_session.h"
-#include "sim/simulated_connection.h"
+#include "trends/window/column_strokes.h"
+#include "trends/window/trend_plot.h"
+#include "trends/window/trends_window.h"
+#include "session/panel_session.h"
+#include "io/simulated_connection.h"
 #include "tests/support/wait.h"
 
 using namespace sensor;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "panel/frame_result.h"
+#include "link/frame_result.h"
 #include "trends/trend_summary.h"
 
 namespace sensor {

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "link/serial_link.h"
+#include "io/serial_link.h"
 #include "sim/frame_encoder.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/wait.h"

@@ -13,8 +13,8 @@
 #include <memory>
 #include <ostream>
 
-#include "link/port_list.h"
-#include "panel/panel_session.h"
+#include "io/port_list.h"
+#include "session/panel_session.h"
 #include "tests/support/pty_pair.h"
 
 // Failures show texts, not their code units.

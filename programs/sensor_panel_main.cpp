@@ -1,0 +1,253 @@
+// sensor-panel: the operator panel for the sensor board on a serial line.
+// Exit status 0 after the window closes or on SIGINT/SIGTERM, 1 when no display can be reached,
+// 2 on a usage error.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include "io/log_file.h"
+#include "io/replay_source.h"
+#include "io/serial_link.h"
+#include "session/panel_session.h"
+#include "programs/quit_signals.h"
+#include "io/simulated_connection.h"
+#ifdef Q_OS_WIN
+#include "programs/windows_console.h"
+#endif
+
+namespace {
+
+struct CommandLine {
+    sensor::PanelOptions panel;
+    QString port;      // empty: the one last chosen, or port 1
+    bool port_given = false;
+    bool log_given = false;
+    bool demo = false;
+    QString record;  // the raw recording's file, from the start
+    QString replay;  // a capture to replay instead of a port
+    double speed = 1;
+};
+
+constexpr const char* kUsage =
+    "Usage: sensor-panel [--port NAME | --demo | --replay FILE [--speed X]] [--log PATH] [--record FILE] [--trends]";
+
+void usage_error(const QString& sentence) {
+    std::fprintf(stderr, "sensor-panel: %s\n%s\n", qUtf8Printable(sentence), kUsage);
+}
+
+// The demo's made-up readings go to a file of their own, beside the real log.
+QString demo_log_path() {
+    const QFileInfo real(sensor::LogFile::default_path());
+    return QDir(real.absolutePath()).filePath(real.completeBaseName() + QStringLiteral("-demo.csv"));
+}
+
+// Reads the command line before any window exists, so --help and usage errors work without a
+// display. Returns the options, or the exit status when the program is to end here.
+std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_status) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("sensor-panel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The operator panel for the sensor board on a serial line (19200 baud, 8N1).\n"
+        "The port is chosen in the Port menu and remembered; --port overrides it for one run.\n"
+        "While a run is on (after START) every 50th frame is appended to the log as one CSV line;\n"
+        "the Log menu shows the file, chooses another and turns logging off and on.\n"
+        "A port that cannot be opened or is lost is retried every 2 s; the status bar says why.\n"
+        "Exit status: 0 when the window closes or on SIGINT/SIGTERM, 1 when no display can be\n"
+        "reached, 2 on a usage error."));
+    const QCommandLineOption port_option(
+        QStringLiteral("port"),
+        QStringLiteral("Serial port of the board for this run, a device path or a name (default: the one last "
+                       "chosen in the Port menu, else %1).")
+            .arg(sensor::SerialLink::default_port()),
+        QStringLiteral("NAME"));
+    const QCommandLineOption log_option(
+        QStringLiteral("log"),
+        QStringLiteral("File the run's lines are appended to (default: the one last chosen in the Log menu, else %1; "
+                       "with --demo, %2).")
+            .arg(sensor::LogFile::default_path(), demo_log_path()),
+        QStringLiteral("PATH"));
+    const QCommandLineOption demo_option(
+        QStringLiteral("demo"), QStringLiteral("Run against a simulated board inside the panel instead of a port."));
+    const QCommandLineOption record_option(
+        QStringLiteral("record"),
+        QStringLiteral("Record every byte received to FILE (replaced if it exists), in the raw format that --replay and "
+                       "sensor-decode read."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption replay_option(
+        QStringLiteral("replay"),
+        QStringLiteral("Replay a raw capture through the panel instead of a port, paced at the line rate."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed_option(
+        QStringLiteral("speed"),
+        QStringLiteral("Replay speed: 0.25, 1, 4, 16, or max for as fast as the panel takes it (default 1)."),
+        QStringLiteral("X"));
+    parser.addOption(port_option);
+    parser.addOption(log_option);
+    parser.addOption(demo_option);
+    parser.addOption(record_option);
+    parser.addOption(replay_option);
+    parser.addOption(speed_option);
+    const QCommandLineOption trends_option(
+        QStringLiteral("trends"),
+        QStringLiteral("Open the Trends window (plots of every reading over time) at start; View > Trends (Ctrl+T) opens "
+                       "it later."));
+    parser.addOption(trends_option);
+    const QCommandLineOption help_option = parser.addHelpOption();
+    const QCommandLineOption version_option = parser.addVersionOption();
+
+    const auto fail = [exit_status](const QString& sentence) {
+        usage_error(sentence);
+        *exit_status = 2;
+        return std::nullopt;
+    };
+    if (!parser.parse(QCoreApplication::arguments())) return fail(parser.errorText());
+    if (parser.isSet(help_option) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qUtf8Printable(parser.helpText()), stdout);
+        *exit_status = 0;
+        return std::nullopt;
+    }
+    if (parser.isSet(version_option)) {
+        std::printf("sensor-panel %s\n", SENSOR_PANEL_VERSION);
+        *exit_status = 0;
+        return std::nullopt;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().front()));
+    if (parser.isSet(demo_option) && parser.isSet(port_option))
+        return fail(QStringLiteral("--port cannot be given with --demo: the demo brings its own board."));
+    if (parser.isSet(port_option) && parser.value(port_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--port needs a port name, such as /dev/ttyUSB0 or COM3."));
+    if (parser.isSet(log_option) && parser.value(log_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--log needs a file name, such as runs.csv."));
+    if (parser.isSet(replay_option) && (parser.isSet(port_option) || parser.isSet(demo_option)))
+        return fail(QStringLiteral("--replay cannot be given with --port or --demo: the capture is the board."));
+    if (parser.isSet(replay_option) && parser.value(replay_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--replay needs a capture file, such as run.bin."));
+    if (parser.isSet(record_option) && parser.value(record_option).trimmed().isEmpty())
+        return fail(QStringLiteral("--record needs a file name, such as run.bin."));
+    double speed = 1;
+    if (parser.isSet(speed_option)) {
+        const QString text = parser.value(speed_option);
+        bool ok = true;
+        speed = text == QStringLiteral("max") ? sensor::ReplaySource::kFastest : text.toDouble(&ok);
+        if (!ok || !sensor::ReplaySource::offered_speed(speed))
+            return fail(QStringLiteral("--speed takes 0.25, 1, 4, 16 or max, not \"%1\".").arg(text));
+        if (!parser.isSet(replay_option)) return fail(QStringLiteral("--speed needs --replay FILE."));
+    }
+
+    CommandLine options;
+    options.port = parser.value(port_option);
+    options.port_given = parser.isSet(port_option);
+    options.panel.log_path = parser.value(log_option);
+    options.log_given = parser.isSet(log_option);
+    options.demo = parser.isSet(demo_option);
+    options.record = parser.value(record_option);
+    options.replay = parser.value(replay_option);
+    options.speed = speed;
+    options.panel.trends = parser.isSet(trends_option);
+    return options;
+}
+
+bool display_named() {
+#ifdef Q_OS_LINUX
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+    return true;
+#endif
+}
+
+// While the window system is being reached, Qt's own complaints are held back: a display that
+// cannot be reached is said in one sentence and ends the program with status 1, not an abort.
+QString startup_complaint;
+
+void startup_messages(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (startup_complaint.isEmpty()) startup_complaint = text.section(QLatin1Char('\n'), 0, 0);
+    if (type != QtFatalMsg) return;
+    const QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+    std::fprintf(stderr,
+                 "sensor-panel: Cannot open the window: the display %s cannot be reached (%s). Start it from a desktop "
+                 "session, or under xvfb-run for a virtual display.\n",
+                 qUtf8Printable(display.isEmpty() ? QStringLiteral("(none named)") : display), qUtf8Printable(startup_complaint));
+    std::_Exit(1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef Q_OS_WIN
+    // A window program's --help, usage errors and messages reach the console it was started from.
+    sensor::attach_parent_console();
+#endif
+    int exit_status = 0;
+    std::optional<CommandLine> options = parse_command_line(argc, argv, &exit_status);
+    if (!options) return exit_status;
+
+    if (!display_named()) {
+        std::fprintf(stderr, "sensor-panel: No display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set. "
+                             "Start it from a desktop session, or under xvfb-run for a virtual display.\n");
+        return 1;
+    }
+    qInstallMessageHandler(startup_messages);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(nullptr);
+#ifdef Q_OS_WIN
+    // Ctrl-C, Ctrl-Break or closing the console ends the event loop as closing the window does.
+    // exit(), not quit(): quit() would ask the windows to close, and a question about waiting log
+    // lines would be put to nobody.
+    sensor::call_on_console_stop(
+        [] { QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection); });
+#else
+    sensor::quit_on_signals(&app);
+#endif
+    QApplication::setApplicationName(QStringLiteral("sensor-panel"));
+    QApplication::setApplicationVersion(QStringLiteral(SENSOR_PANEL_VERSION));
+    QApplication::setOrganizationName(QStringLiteral("sensor-panel"));
+
+    QSettings settings;
+    sensor::PanelOptions& panel = options->panel;
+    panel.settings = &settings;
+    std::unique_ptr<sensor::BoardConnection> connection;
+    sensor::ReplaySource* replay = nullptr;
+    if (!options->replay.isEmpty()) {
+        auto source = std::make_unique<sensor::ReplaySource>(options->replay);
+        source->set_speed(options->speed);
+        replay = source.get();
+        connection = std::move(source);
+        if (!options->log_given) panel.log_path = settings.value(QStringLiteral("log/path")).toString();
+    } else if (options->demo) {
+        connection = std::make_unique<sensor::SimulatedConnection>();
+        panel.marker = QStringLiteral("demo: simulated board");
+        panel.ports_choosable = false;
+        if (!options->log_given) panel.log_path = demo_log_path();
+    } else {
+        QString port = options->port;
+        if (!options->port_given) port = settings.value(QStringLiteral("port/last")).toString();
+        connection = std::make_unique<sensor::SerialLink>(port);
+        if (!options->log_given) panel.log_path = settings.value(QStringLiteral("log/path")).toString();
+    }
+    sensor::PanelSession session(panel, std::move(connection));
+    session.start();
+    // A capture that cannot be read, or a recording that cannot start, has been said; there is
+    // nothing to show.
+    if (replay && replay->state() != sensor::BoardConnection::State::Open) return 1;
+    if (!options->record.isEmpty() && !session.start_recording(options->record)) return 1;
+    session.window().show();
+    const int status = QApplication::exec();
+    session.shutdown();
+#ifdef Q_OS_WIN
+    sensor::console_stop_finished();
+#endif
+    return status;
+}
