@@ -11,6 +11,45 @@
 
 namespace sensor {
 
+// Where a replay stands.
+struct ReplayProgress {
+    qint64 position = 0;  // bytes handed over
+    qint64 size = 0;
+    double played_seconds = 0;
+    double total_seconds = 0;
+    double speed = 1;  // infinity: as fast as the panel takes it
+    bool paused = false;
+    bool ended = false;  // the last byte was handed over; restart() plays it again
+};
+
+// What only a replay can do, asked of a connection through BoardConnection::replay().
+class ReplayControl {
+public:
+    // Pause and resume hold the position; time spent paused is not made up afterwards.
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+    // Back to the first byte; a paused replay stays paused, an ended one plays again.
+    virtual void restart() = 0;
+    // False (and no change) for a speed that is not above zero.
+    virtual bool set_speed(double speed) = 0;
+    virtual ReplayProgress progress() const = 0;
+
+protected:
+    ~ReplayControl() = default;
+};
+
+// What only a serial port can do, asked through BoardConnection::port_control().
+class PortControl {
+public:
+    // As the user gave it, or port 1 of this platform.
+    virtual QString port() const = 0;
+    // Closes this port and opens another, without restarting the program.
+    virtual void switch_to(const QString& port) = 0;
+
+protected:
+    ~PortControl() = default;
+};
+
 class BoardConnection : public QObject, public CommandSink {
     Q_OBJECT
 public:
@@ -31,10 +70,15 @@ public:
     // What the status line names: "/dev/ttyUSB0", "the simulated board", "replay of run.bin".
     virtual QString description() const = 0;
 
+    // What only some kinds can do; nullptr where this kind cannot.
+    virtual ReplayControl* replay() { return nullptr; }
+    virtual PortControl* port_control() { return nullptr; }
+
 signals:
     void received(const QByteArray& chunk);  // bytes in arrival order
     void state_changed(sensor::BoardConnection::State state);
     void message(const QString& sentence);   // one sentence per change of state or failure
+    void progress_changed();                 // a replay moved, paused, changed speed or ended
 };
 
 QString state_text(BoardConnection::State state);  // "open", "retrying", "lost", "closed"

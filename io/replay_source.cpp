@@ -86,9 +86,22 @@ bool ReplaySource::send(const ControlMessage&) {
     return true;
 }
 
+ReplayProgress ReplaySource::progress() const {
+    ReplayProgress p;
+    p.position = position_;
+    p.size = size_;
+    p.played_seconds = played_seconds();
+    p.total_seconds = total_seconds();
+    p.speed = speed_;
+    p.paused = paused_;
+    p.ended = at_end();
+    return p;
+}
+
 void ReplaySource::pause() {
     paused_ = true;
     timer_.stop();
+    emit progress_changed();
 }
 
 void ReplaySource::resume() {
@@ -96,6 +109,15 @@ void ReplaySource::resume() {
     paused_ = false;
     anchor();
     schedule();
+    emit progress_changed();
+}
+
+// The last byte was handed over. The state stays Open, so restart() can play it again.
+void ReplaySource::finish(bool say) {
+    timer_.stop();
+    if (say) emit message(QStringLiteral("The replay of %1 reached its end. File > Restart replay plays it again.").arg(path_));
+    emit progress_changed();
+    emit finished();
 }
 
 void ReplaySource::restart() {
@@ -107,7 +129,7 @@ void ReplaySource::restart() {
     position_ = 0;
     ++generation_;
     anchor();
-    emit position_changed(position_);
+    emit progress_changed();
     schedule();
 }
 
@@ -116,6 +138,7 @@ bool ReplaySource::set_speed(double speed) {
     speed_ = speed;
     anchor();
     schedule();
+    emit progress_changed();
     return true;
 }
 
@@ -154,6 +177,7 @@ void ReplaySource::play() {
     if (due <= position_) return;
 
     const QByteArray chunk = file_.read(due - position_);
+    bool cut = false;  // the end is said by the sentence about the cut
     if (chunk.size() < due - position_) {
         // The file was cut or failed under the replay: what could be read is the end of it.
         const qint64 end = position_ + chunk.size();
@@ -167,20 +191,19 @@ void ReplaySource::play() {
                                .arg(end));
         size_ = end;
         if (chunk.isEmpty()) {
-            timer_.stop();
-            emit finished();
+            finish(false);
             return;
         }
+        cut = true;
     }
 
     position_ += chunk.size();
     const quint64 generation = generation_;
     emit received(chunk);
     if (generation != generation_) return;
-    emit position_changed(position_);
+    emit progress_changed();
     if (generation != generation_ || position_ < size_) return;
-    timer_.stop();
-    emit finished();
+    finish(!cut);
 }
 
 }  // namespace sensor

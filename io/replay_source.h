@@ -16,7 +16,7 @@
 
 namespace sensor {
 
-class ReplaySource : public BoardConnection {
+class ReplaySource : public BoardConnection, public ReplayControl {
     Q_OBJECT
 public:
     static constexpr double kLineRate = kLineBytesPerSecond;
@@ -39,16 +39,16 @@ public:
     bool send(const ControlMessage& message) override;
     State state() const override { return state_; }
     QString description() const override;  // "replay of run.bin"
+    ReplayControl* replay() override { return this; }
 
-    // Pause and resume hold the position; time spent paused is not made up afterwards.
-    void pause();
-    void resume();
+    void pause() override;
+    void resume() override;
     bool paused() const { return paused_; }
-    // Back to the first byte; a paused replay stays paused, an ended one plays again.
-    void restart();
-    // 0.25, 1, 4, 16 or kFastest; false (and no change) for a speed that is not above zero.
-    bool set_speed(double speed);
+    void restart() override;
+    // 0.25, 1, 4, 16 or kFastest.
+    bool set_speed(double speed) override;
     double speed() const { return speed_; }
+    ReplayProgress progress() const override;
 
     QString path() const { return path_; }
     qint64 position() const { return position_; }  // bytes handed over since the first byte
@@ -61,10 +61,9 @@ public:
 signals:
     // The last byte was handed over. The state stays Open, so restart() can play it again.
     void finished();
-    // After every chunk handed over, and on restart.
-    void position_changed(qint64 position);
 
 private:
+    void finish(bool say);
     void set_state(State state);
     void schedule();
     void anchor();

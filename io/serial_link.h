@@ -18,7 +18,7 @@ class QSerialPort;
 
 namespace sensor {
 
-class SerialLink : public BoardConnection {
+class SerialLink : public BoardConnection, public PortControl {
     Q_OBJECT
 public:
     // Reads follow the display's pace (ReadPace): bytes wait in the driver, and are read
@@ -36,14 +36,14 @@ public:
     void open() override;
     // Shutdown: close the port, sending nothing, and stop retrying.
     void close() override;
-    // Closes this port and opens another, without restarting the program.
-    void switch_to(const QString& port);
+    void switch_to(const QString& port) override;
 
     bool send(const ControlMessage& message) override;
 
     State state() const override { return policy_.state(); }
     QString description() const override { return port_; }
-    QString port() const { return port_; }  // as the user gave it, or the default
+    QString port() const override { return port_; }
+    PortControl* port_control() override { return this; }
     quint64 bytes_received() const { return bytes_received_; }
 
 private:

@@ -48,16 +48,13 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
     connect(&window_, &MainWindow::stop_recording_requested, this, &PanelSession::stop_recording);
     connect(&window_, &MainWindow::replay_requested, this, &PanelSession::replay);
     connect(&window_, &MainWindow::replay_pause_requested, this, [this](bool pause) {
-        if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) pause ? r->pause() : r->resume();
-        update_replay();
+        if (ReplayControl* r = connection_ ? connection_->replay() : nullptr) pause ? r->pause() : r->resume();
     });
     connect(&window_, &MainWindow::replay_restart_requested, this, [this] {
-        if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) r->restart();
-        update_replay();
+        if (ReplayControl* r = connection_ ? connection_->replay() : nullptr) r->restart();
     });
     connect(&window_, &MainWindow::replay_speed_requested, this, [this](double speed) {
-        if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) r->set_speed(speed);
-        update_replay();
+        if (ReplayControl* r = connection_ ? connection_->replay() : nullptr) r->set_speed(speed);
     });
     connect(&recorder_, &CaptureFile::message, this, &PanelSession::report);
     connect(&recorder_, &CaptureFile::changed, this, &PanelSession::update_status);
@@ -103,13 +100,7 @@ void PanelSession::attach() {
     connect(connection_.get(), &BoardConnection::received, this, &PanelSession::on_received);
     connect(connection_.get(), &BoardConnection::message, this, &PanelSession::report);
     connect(connection_.get(), &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
-    if (auto* r = qobject_cast<ReplaySource*>(connection_.get())) {
-        connect(r, &ReplaySource::position_changed, this, &PanelSession::update_replay);
-        connect(r, &ReplaySource::finished, this, [this, r] {
-            report(tr("The replay of %1 reached its end. File > Restart replay plays it again.").arg(r->path()));
-            update_replay();
-        });
-    }
+    connect(connection_.get(), &BoardConnection::progress_changed, this, &PanelSession::update_replay);
     update_replay();
 }
 
@@ -143,8 +134,8 @@ void PanelSession::set_connection(std::unique_ptr<BoardConnection> connection) {
 void PanelSession::switch_port(const QString& location) {
     if (location.isEmpty() || shut_down_) return;
     if (options_.settings) options_.settings->setValue(QStringLiteral("port/last"), location);
-    if (auto* link = qobject_cast<SerialLink*>(connection_.get())) {
-        if (link->port() == location && link->state() == BoardConnection::State::Open) return;
+    if (PortControl* link = connection_ ? connection_->port_control() : nullptr) {
+        if (link->port() == location && connection_->state() == BoardConnection::State::Open) return;
         logic_.connection_switched();
         link->switch_to(location);
         update_ports();
@@ -188,19 +179,11 @@ void PanelSession::show_trends() {
 }
 
 void PanelSession::update_replay() {
-    auto* r = qobject_cast<ReplaySource*>(connection_.get());
-    ReplayStatus status;
-    if (r && r->state() == BoardConnection::State::Open) {
-        status.on = true;
-        status.position = r->position();
-        status.size = r->size();
-        status.played_seconds = r->played_seconds();
-        status.total_seconds = r->total_seconds();
-        status.speed = r->speed();
-        status.paused = r->paused();
-    }
-    window_.status().show_replay(status);
-    window_.set_replay(status.on, status.paused, status.speed);
+    ReplayControl* r = connection_ ? connection_->replay() : nullptr;
+    std::optional<ReplayProgress> progress;
+    if (r && connection_->state() == BoardConnection::State::Open) progress = r->progress();
+    window_.status().show_replay(progress);
+    window_.set_replay(progress.has_value(), progress && progress->paused, progress ? progress->speed : 1);
 }
 
 void PanelSession::set_log_path(const QString& path) {
@@ -292,7 +275,7 @@ void PanelSession::report(const QString& sentence) {
 
 void PanelSession::update_ports() {
     QString current;
-    if (auto* link = qobject_cast<SerialLink*>(connection_.get())) current = link->port();
+    if (PortControl* link = connection_ ? connection_->port_control() : nullptr) current = link->port();
     else if (connection_) current = connection_->description();
     window_.set_ports(ports_.ports(), current, options_.ports_choosable);
 }
@@ -313,7 +296,7 @@ void PanelSession::update_status() {
 
     if (open && health_.take_silence_hint(now)) {
         const QString here = connection_->description();
-        auto* link = qobject_cast<SerialLink*>(connection_.get());
+        PortControl* link = connection_->port_control();
         const QString others = link ? ports_.others_than(link->port()) : QString();
         report(others.isEmpty() || !options_.ports_choosable
                    ? tr("No frames from %1 for %2 s. Is the board switched on and on this port?").arg(here).arg(quiet / 1000)

@@ -190,14 +190,14 @@ TEST(Replay, RestartBeginsFromTheFirstByte) {
     {  // while playing
         ReplaySource replay(path);
         Played played(replay);
-        QSignalSpy positions(&replay, &ReplaySource::position_changed);
+        QSignalSpy progress(&replay, &BoardConnection::progress_changed);
         replay.set_speed(16);
         replay.open();
         ASSERT_TRUE(QTest::qWaitFor([&] { return replay.position() >= 1000; }, kDeadlineMs));
         const qsizetype before = played.bytes.size();
         replay.restart();
         EXPECT_EQ(replay.position(), 0);
-        EXPECT_EQ(positions.last().at(0).toLongLong(), 0);
+        EXPECT_FALSE(progress.isEmpty());
         ASSERT_TRUE(QTest::qWaitFor([&] { return played.bytes.size() >= before + 1000; }, kDeadlineMs));
         EXPECT_EQ(played.bytes.mid(before), capture.left(played.bytes.size() - before));
     }
@@ -244,7 +244,7 @@ TEST(Replay, ACaptureCutAnywhereInItsLastFrameEndsCleanly) {
         ASSERT_TRUE(play_to_end(replay)) << kept;
         EXPECT_EQ(played.bytes, capture) << "the partial frame's bytes are delivered too; cut after " << kept;
         EXPECT_EQ(panel.frames_decoded(), 3u) << kept;
-        EXPECT_TRUE(played.messages.isEmpty()) << played.messages.join("\n").toStdString();
+        EXPECT_EQ(played.messages.size(), 1) << "only the end is said: " << played.messages.join("\n").toStdString();
     }
 }
 

@@ -121,12 +121,13 @@ QString speed_text(double speed) {
 
 }  // namespace
 
-void StatusBar::show_replay(const ReplayStatus& r) {
-    replay_bar_->setVisible(r.on);
-    if (!r.on) {
+void StatusBar::show_replay(const std::optional<ReplayProgress>& replay) {
+    replay_bar_->setVisible(replay.has_value());
+    if (!replay) {
         set_text(replay_, QString());
         return;
     }
+    const ReplayProgress& r = *replay;
     const int permille = r.size > 0 ? static_cast<int>(r.position * 1000 / r.size) : 0;
     if (replay_bar_->value() != permille) replay_bar_->setValue(permille);
     set_text(replay_, QStringLiteral("%1 / %2, %3%4")

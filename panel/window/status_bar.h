@@ -10,6 +10,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
+
+#include "io/board_connection.h"
 
 class QLabel;
 class QProgressBar;
@@ -31,17 +34,6 @@ struct PanelStatus {
     QString marker;  // "demo", "recording run.bin, 12 KiB"; empty for none
 };
 
-// Where a replay stands: shown as a progress bar with the time played and the total.
-struct ReplayStatus {
-    bool on = false;
-    qint64 position = 0;
-    qint64 size = 0;
-    double played_seconds = 0;
-    double total_seconds = 0;
-    double speed = 1;  // infinity: as fast as the panel takes it
-    bool paused = false;
-};
-
 struct StatusMessage {
     QDateTime when;
     QString text;
@@ -53,7 +45,8 @@ public:
     explicit StatusBar(QWidget* parent = nullptr);
 
     void show_status(const PanelStatus& status);
-    void show_replay(const ReplayStatus& replay);
+    // A replay's progress bar, time played and total; none hides them.
+    void show_replay(const std::optional<ReplayProgress>& replay);
     // The newest message; the same sentence twice in a row is kept once.
     void show_message(const QString& sentence);
 
