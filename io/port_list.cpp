@@ -4,6 +4,8 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
+#include "link/port_name.h"
+
 namespace sensor {
 namespace {
 
@@ -66,7 +68,7 @@ void PortList::refresh() {
 QString PortList::others_than(const QString& location) const {
     QStringList others;
     for (const PortInfo& p : ports_)
-        if (p.location != location) others << p.label();
+        if (!same_port(p.location.toStdString(), location.toStdString())) others << p.label();
     return others.join(QStringLiteral(", "));
 }
 

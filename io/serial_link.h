@@ -23,7 +23,6 @@ class SerialLink : public BoardConnection, public PortControl {
 public:
     // Reads follow the display's pace (ReadPace): bytes wait in the driver, and are read
     // together, until the panel would show them.
-    static constexpr int kReadPaceMs = ReadPace::kPaceMs;
 
     // port: a device path (/dev/ttyUSB0, /dev/pts/3) or a name (ttyUSB0, COM3); empty for port 1.
     explicit SerialLink(const QString& port = {}, QObject* parent = nullptr);

@@ -33,4 +33,9 @@ bool FrameReceiver::receive(std::uint8_t ch) {
 
 void FrameReceiver::other_event() { wrap_index(); }
 
+void FrameReceiver::new_stream() {
+    FrameIndex = 0;
+    bytes_since_zero_ = 0;
+}
+
 }  // namespace sensor

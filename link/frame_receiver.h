@@ -28,6 +28,10 @@ public:
     // Any other serial event (line error, modem line change): only the wrap of the index happens.
     void other_event();
 
+    // The stream starts again (a port opened, a replay restarted): a frame cut off by that is not
+    // joined to the new stream's first bytes. The slots keep their bytes, as after any frame.
+    void new_stream();
+
     // Non-zero bytes between the last two zero bytes: 16 for a whole frame. Only for the line's
     // health; the frame path does not depend on it.
     int last_frame_bytes() const { return last_frame_bytes_; }

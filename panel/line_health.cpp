@@ -11,6 +11,8 @@ void LineHealth::restart(std::int64_t now_ms) {
     restart_ms_ = now_ms;
     last_frame_ms_ = -1;
     silence_hinted_ = false;
+    judged_ = malformed_ = 0;
+    judging_ = true;
 }
 
 // Moves the window on to now: buckets that fell out of the last second are emptied.
@@ -23,7 +25,7 @@ void LineHealth::advance(std::int64_t now_ms) const {
     bucket_start_ms_ += steps * kBucketMs;
 }
 
-bool LineHealth::frame(std::int64_t now_ms, int data_bytes) {
+LineNews LineHealth::frame(std::int64_t now_ms, int data_bytes) {
     if (restart_ms_ < 0) restart(now_ms);
     advance(now_ms);
     ++buckets_.back();
@@ -31,7 +33,14 @@ bool LineHealth::frame(std::int64_t now_ms, int data_bytes) {
     ++frames_;
     if (data_bytes < 16) ++short_;
     if (data_bytes > 16) ++wrapped_;
-    return std::exchange(silence_hinted_, false);
+    if (!judging_) return LineNews::None;
+    ++judged_;
+    if (data_bytes != 16) ++malformed_;
+    if (judged_ < kJudgedFrames) return LineNews::None;
+    judging_ = false;
+    const bool hinted = std::exchange(silence_hinted_, false);
+    if (2 * malformed_ > judged_) return LineNews::FramesMalformed;
+    return hinted ? LineNews::FramesArrive : LineNews::None;
 }
 
 bool LineHealth::stale(std::int64_t now_ms, bool open) const {
@@ -41,6 +50,8 @@ bool LineHealth::stale(std::int64_t now_ms, bool open) const {
 bool LineHealth::take_silence_hint(std::int64_t now_ms) {
     if (silence_hinted_ || any_frame_since_restart() || quiet_ms(now_ms) < kSilenceHintMs) return false;
     silence_hinted_ = true;
+    judging_ = true;
+    judged_ = malformed_ = 0;
     return true;
 }
 

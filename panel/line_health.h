@@ -8,6 +8,13 @@
 
 namespace sensor {
 
+// What the first frames of a connection, or the first after a hinted silence, tell the user.
+enum class LineNews : std::uint8_t {
+    None,
+    FramesArrive,     // after the silence hint: frames came, mostly whole
+    FramesMalformed,  // most of them came short or overlong: another baud rate, or not the board
+};
+
 class LineHealth {
 public:
     // Readings this old no longer stand for what the board sees now.
@@ -15,11 +22,18 @@ public:
     // A port open this long without a frame is most likely not the board's.
     static constexpr std::int64_t kSilenceHintMs = 3000;
 
-    // A connection opened: the rate and the age start again; the counts go on.
+    // Frames judged before the line's news is told: few enough to tell within a second even of
+    // random bytes, where a zero ends a "frame" about every 256 bytes.
+    static constexpr int kJudgedFrames = 8;
+
+    // Another connection (a port, the simulated board, a replay): everything starts again.
+    void reset() { *this = LineHealth(); }
+    // The connection opened, or opened again after a loss: the rate and the age start again; the
+    // counts go on.
     void restart(std::int64_t now_ms);
-    // A frame ended; data_bytes is how many non-zero bytes it had (16 for a whole frame).
-    // Returns true when it ends a silence that was hinted at, so the hint can be taken back.
-    bool frame(std::int64_t now_ms, int data_bytes);
+    // A frame ended; data_bytes is how many non-zero bytes it had (16 for a whole frame). Says
+    // what the first frames since the open, or since a hinted silence, amount to, once.
+    LineNews frame(std::int64_t now_ms, int data_bytes);
 
     // The cells show readings older than the line's news: frames came, but the line is not open
     // or has been quiet for kStaleMs.
@@ -51,6 +65,9 @@ private:
     std::uint64_t short_ = 0;
     std::uint64_t wrapped_ = 0;
     bool silence_hinted_ = false;
+    int judged_ = 0;     // of the frames being judged, how many came
+    int malformed_ = 0;  // and how many of them were short or overlong
+    bool judging_ = true;
 };
 
 }  // namespace sensor

@@ -55,6 +55,9 @@ public:
     void connection_switched() { board_behind_ = true; }
     // Returns true when the panel's byte was sent to bring the board in step.
     bool connection_opened();
+    // The bytes start afresh (a connection opened, a replay restarted): a frame cut off by that
+    // is dropped, not joined to what comes next.
+    void stream_restarted() { frame_path_.receiver.new_stream(); }
     bool board_behind() const { return board_behind_; }
 
     const CellStore& cells() const { return cells_; }

@@ -216,6 +216,7 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("sensor-panel"));
 
     QSettings settings;
+    const sensor::PanelSettings remembered = sensor::PanelSettings::load(settings);
     sensor::PanelOptions& panel = options->panel;
     panel.settings = &settings;
     std::unique_ptr<sensor::BoardConnection> connection;
@@ -225,20 +226,20 @@ int main(int argc, char** argv) {
         source->set_speed(options->speed);
         replay = source.get();
         connection = std::move(source);
-        if (!options->log_given) panel.log_path = settings.value(QStringLiteral("log/path")).toString();
     } else if (options->demo) {
         connection = std::make_unique<sensor::SimulatedConnection>();
         panel.marker = QStringLiteral("demo: simulated board");
-        panel.ports_choosable = false;
-        if (!options->log_given) panel.log_path = demo_log_path();
+        // A port chosen in the Port menu leaves the demo, and its made-up readings' log with it.
+        if (!options->log_given) {
+            panel.log_path = demo_log_path();
+            panel.port_log_path = remembered.log_path.isEmpty() ? sensor::LogFile::default_path() : remembered.log_path;
+        }
     } else {
-        QString port = options->port;
-        if (!options->port_given) port = settings.value(QStringLiteral("port/last")).toString();
-        connection = std::make_unique<sensor::SerialLink>(port);
-        if (!options->log_given) panel.log_path = settings.value(QStringLiteral("log/path")).toString();
+        connection = std::make_unique<sensor::SerialLink>(options->port_given ? options->port : remembered.last_port);
     }
     sensor::PanelSession session(panel, std::move(connection));
     session.start();
+    if (options->demo) session.report(QStringLiteral("The demo runs on a simulated board; choose a port in the Port menu to leave it."));
     // A capture that cannot be read, or a recording that cannot start, has been said; there is
     // nothing to show.
     if (replay && replay->state() != sensor::BoardConnection::State::Open) return 1;

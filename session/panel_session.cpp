@@ -1,24 +1,16 @@
 #include "session/panel_session.h"
 
-#include <QFileInfo>
 #include <QLocale>
 #include <QSettings>
 
-#include <chrono>
 #include <cstdio>
 #include <span>
 
-#include "io/replay_source.h"
-#include "io/serial_link.h"
 #include "panel/window/waiting_lines_question.h"
 #include "trends/window/trends_window.h"
 
 namespace sensor {
 namespace {
-
-// The status bar's numbers change twice a second; a change the session makes itself (a state,
-// a message) shows at once.
-constexpr int kStatusMs = 500;
 
 char locale_decimal_separator() {
     const QString point = QLocale().decimalPoint();
@@ -26,123 +18,135 @@ char locale_decimal_separator() {
     return first.unicode() < 0x80 ? char(first.unicode()) : '.';
 }
 
+PanelSettings load_settings(const QSettings* settings) { return settings ? PanelSettings::load(*settings) : PanelSettings{}; }
+
+QString first_log_path(const PanelOptions& options, const PanelSettings& settings) {
+    if (!options.log_path.isEmpty()) return options.log_path;
+    if (!settings.log_path.isEmpty()) return settings.log_path;
+    return LogFile::default_path();
+}
+
 }  // namespace
 
-PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardConnection> connection, QObject* parent)
+PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardConnection> first, QObject* parent)
     : QObject(parent),
       options_(options),
+      settings_(load_settings(options.settings)),
       logic_(locale_decimal_separator()),
       window_(logic_),
-      log_(options.log_path.isEmpty() ? LogFile::default_path() : options.log_path),
+      log_(first_log_path(options, settings_)),
       ports_(options.ports),
-      connection_(std::move(connection)) {
-    clock_.start();
-    connect(&log_, &LogFile::message, this, &PanelSession::report);
-    // The log changes with every line; its field follows on the next regular update.
-    connect(&log_, &LogFile::changed, this, &PanelSession::status_may_be_due);
+      connections_(std::move(first)),
+      status_({connections_, log_, recorder_, ports_}, window_.status(), window_.form(), options.echo_to_stderr) {
+    status_.set_extras(options_.marker);
+
+    // What the operator asks of the window goes straight to the part that does it.
     connect(&window_, &MainWindow::unloading, this, &PanelSession::shutdown);
-    connect(&window_, &MainWindow::port_chosen, this, &PanelSession::switch_port);
-    connect(&window_, &MainWindow::log_path_chosen, this, &PanelSession::set_log_path);
+    connect(&window_, &MainWindow::message, &status_, &StatusPresenter::report);
+    connect(&window_, &MainWindow::port_chosen, &connections_, &ConnectionSwitcher::use_port);
+    connect(&window_, &MainWindow::replay_requested, &connections_, &ConnectionSwitcher::use_replay);
+    connect(&window_, &MainWindow::replay_pause_requested, this, [this](bool pause) {
+        if (ReplayControl* r = connection() ? connection()->replay() : nullptr) pause ? r->pause() : r->resume();
+    });
+    connect(&window_, &MainWindow::replay_restart_requested, this, [this] {
+        ReplayControl* r = connection() ? connection()->replay() : nullptr;
+        if (!r) return;
+        logic_.stream_restarted();
+        r->restart();
+    });
+    connect(&window_, &MainWindow::replay_speed_requested, this, [this](double speed) {
+        if (ReplayControl* r = connection() ? connection()->replay() : nullptr) r->set_speed(speed);
+    });
+    connect(&window_, &MainWindow::log_path_chosen, this, [this](const QString& path) { use_log(path, true); });
     connect(&window_, &MainWindow::logging_switched, this, &PanelSession::set_logging);
     connect(&window_, &MainWindow::record_requested, this, &PanelSession::start_recording);
     connect(&window_, &MainWindow::stop_recording_requested, this, &PanelSession::stop_recording);
-    connect(&window_, &MainWindow::replay_requested, this, &PanelSession::replay);
-    connect(&window_, &MainWindow::replay_pause_requested, this, [this](bool pause) {
-        if (ReplayControl* r = connection_ ? connection_->replay() : nullptr) pause ? r->pause() : r->resume();
+    connect(&window_, &MainWindow::trends_requested, this, &PanelSession::show_trends);
+    window_.set_close_guard([this] { return may_close(); });
+    window_.set_log(log_.path(), status_.logging());
+
+    connect(&connections_, &ConnectionSwitcher::changed, this, &PanelSession::attach);
+    connect(&connections_, &ConnectionSwitcher::chosen_port_opened, this, [this](const QString& port) {
+        settings_.last_port = port;
+        save_settings();
     });
-    connect(&window_, &MainWindow::replay_restart_requested, this, [this] {
-        if (ReplayControl* r = connection_ ? connection_->replay() : nullptr) r->restart();
-    });
-    connect(&window_, &MainWindow::replay_speed_requested, this, [this](double speed) {
-        if (ReplayControl* r = connection_ ? connection_->replay() : nullptr) r->set_speed(speed);
-    });
-    connect(&recorder_, &CaptureFile::message, this, &PanelSession::report);
-    connect(&recorder_, &CaptureFile::changed, this, &PanelSession::update_status);
+    connect(&log_, &LogFile::message, &status_, &StatusPresenter::report);
+    connect(&recorder_, &CaptureFile::message, &status_, &StatusPresenter::report);
+    connect(&recorder_, &CaptureFile::changed, &status_, &StatusPresenter::update);
     connect(&recorder_, &CaptureFile::stopped, this, [this] { window_.set_recording(false); });
-    connect(&form(), &Form1::command_taken, this, &PanelSession::on_command);
+    connect(&form(), &Form1::command_taken, this, [this](CommandOutcome outcome) {
+        if (outcome == CommandOutcome::Refused) report(tr("At least one sensor group stays on."));
+        if (outcome == CommandOutcome::Pending)
+            report(tr("The board is not connected: the panel follows the click, and the board will be told when it is "
+                      "back."));
+    });
     connect(&ports_, &PortList::changed, this, &PanelSession::update_ports);
     connect(this, &PanelSession::frame_decoded, &log_, [this](const FrameResult& frame) {
-        if (frame.log_line && logging_) log_.append(*frame.log_line);
+        if (frame.log_line && status_.logging()) log_.append(*frame.log_line);
     });
     // The history is kept from start-up, so Trends opened later still shows what came before.
     connect(this, &PanelSession::frame_decoded, this, [this](const FrameResult& frame) {
         history_.add(std::chrono::steady_clock::now(), frame);
         if (trends_) trends_->frame_added();
     });
-    connect(&window_, &MainWindow::trends_requested, this, &PanelSession::show_trends);
-    window_.set_close_guard([this] { return may_close(); });
-    window_.set_log(log_.path(), logging_);
+    connect(&tick_, &DisplayTick::tick, this, &PanelSession::on_tick);
 
-    status_timer_.setInterval(kStatusMs);
-    connect(&status_timer_, &QTimer::timeout, this, &PanelSession::update_status);
-    // While frames arrive the status bar is updated on a display tick, painted with the cells in
-    // one pass; the timer then never fires, and takes over when the ticks stop.
-    connect(&form().display_tick(), &DisplayTick::tick, this, &PanelSession::status_may_be_due);
-    attach();
+    if (BoardConnection* c = connection()) {
+        logic_.set_sink(c);
+        connect(c, &BoardConnection::received, this, &PanelSession::on_received);
+        connect(c, &BoardConnection::message, &status_, &StatusPresenter::report);
+        connect(c, &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
+        connect(c, &BoardConnection::progress_changed, this, &PanelSession::update_replay);
+    }
 }
 
 PanelSession::~PanelSession() {
     shutdown();
     // The members' own last words (the log's final flush) must not reach a half-destroyed session.
     log_.disconnect(this);
+    log_.disconnect(&status_);
     recorder_.disconnect(this);
+    recorder_.disconnect(&status_);
     ports_.disconnect(this);
     window_.disconnect(this);
     if (trends_) trends_->disconnect(this);
     logic_.set_sink(nullptr);
-    if (connection_) connection_->disconnect(this);
-    connection_.reset();
+    if (connection()) connection()->disconnect(this);
 }
 
-void PanelSession::attach() {
-    logic_.set_sink(connection_.get());
-    if (!connection_) return;
-    connect(connection_.get(), &BoardConnection::received, this, &PanelSession::on_received);
-    connect(connection_.get(), &BoardConnection::message, this, &PanelSession::report);
-    connect(connection_.get(), &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
-    connect(connection_.get(), &BoardConnection::progress_changed, this, &PanelSession::update_replay);
+// Another connection is in use (or the port connection moved): it is wired in, the board is to
+// learn the panel's state when it opens, and its frames are counted afresh.
+void PanelSession::attach(BoardConnection* c, bool fresh) {
+    logic_.set_sink(c);
+    logic_.connection_switched();
+    if (first_connection_ && fresh) {
+        first_connection_ = false;
+        // What only the first connection was (the demo) ends with it, and so does its log.
+        status_.set_extras(QString());
+        if (!options_.port_log_path.isEmpty()) use_log(options_.port_log_path, false);
+    }
+    if (fresh && c) {
+        connect(c, &BoardConnection::received, this, &PanelSession::on_received);
+        connect(c, &BoardConnection::message, &status_, &StatusPresenter::report);
+        connect(c, &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
+        connect(c, &BoardConnection::progress_changed, this, &PanelSession::update_replay);
+    }
+    status_.connection_changed();
     update_replay();
+    update_ports();
+    status_.update();
 }
 
 void PanelSession::start() {
     logic_.Load();
     form().refresh();
     started_ = true;
-    status_timer_.start();
     ports_.start();
     update_ports();
-    if (connection_) connection_->open();
-    if (options_.trends || (options_.settings && options_.settings->value(QStringLiteral("trends/open")).toBool()))
-        show_trends();
-    update_status();
-}
-
-void PanelSession::set_connection(std::unique_ptr<BoardConnection> connection) {
-    if (connection_) {
-        connection_->disconnect(this);
-        connection_->close();
-    }
-    logic_.set_sink(nullptr);
-    logic_.connection_switched();
-    connection_ = std::move(connection);
-    attach();
-    if (started_ && !shut_down_ && connection_) connection_->open();
-    update_ports();
-    update_status();
-}
-
-void PanelSession::switch_port(const QString& location) {
-    if (location.isEmpty() || shut_down_) return;
-    if (options_.settings) options_.settings->setValue(QStringLiteral("port/last"), location);
-    if (PortControl* link = connection_ ? connection_->port_control() : nullptr) {
-        if (link->port() == location && connection_->state() == BoardConnection::State::Open) return;
-        logic_.connection_switched();
-        link->switch_to(location);
-        update_ports();
-        update_status();
-        return;
-    }
-    set_connection(std::make_unique<SerialLink>(location));
+    status_.start();
+    connections_.open();
+    if (options_.trends || settings_.trends_open) show_trends();
+    status_.update();
 }
 
 bool PanelSession::start_recording(const QString& path) {
@@ -158,12 +162,7 @@ void PanelSession::stop_recording() {
     const qint64 size = recorder_.size();
     if (recorder_.stop()) report(tr("The recording %1 is complete: %2 bytes.").arg(path).arg(size));
     window_.set_recording(false);
-    update_status();
-}
-
-void PanelSession::replay(const QString& path) {
-    if (path.isEmpty() || shut_down_) return;
-    set_connection(std::make_unique<ReplaySource>(path));
+    status_.update();
 }
 
 void PanelSession::show_trends() {
@@ -171,7 +170,7 @@ void PanelSession::show_trends() {
         // A window of its own beside the panel, closed with it.
         trends_ = std::make_unique<TrendsWindow>(history_, &window_);
         trends_->setWindowFlag(Qt::Window);
-        connect(trends_.get(), &TrendsWindow::message, this, &PanelSession::report);
+        connect(trends_.get(), &TrendsWindow::message, &status_, &StatusPresenter::report);
     }
     trends_->show();
     trends_->raise();
@@ -179,35 +178,43 @@ void PanelSession::show_trends() {
 }
 
 void PanelSession::update_replay() {
-    ReplayControl* r = connection_ ? connection_->replay() : nullptr;
+    ReplayControl* r = connection() ? connection()->replay() : nullptr;
     std::optional<ReplayProgress> progress;
-    if (r && connection_->state() == BoardConnection::State::Open) progress = r->progress();
+    if (r && connection()->state() == BoardConnection::State::Open) progress = r->progress();
     window_.status().show_replay(progress);
     window_.set_replay(progress.has_value(), progress && progress->paused, progress ? progress->speed : 1);
+    status_.update();
 }
 
-void PanelSession::set_log_path(const QString& path) {
-    if (path.isEmpty()) return;
-    if (options_.settings) options_.settings->setValue(QStringLiteral("log/path"), path);
+void PanelSession::use_log(const QString& path, bool remember) {
+    if (path.isEmpty() || path == log_.path()) return;
+    if (remember) {
+        settings_.log_path = path;
+        save_settings();
+    }
     log_.set_path(path);
-    window_.set_log(log_.path(), logging_);
+    window_.set_log(log_.path(), status_.logging());
     report(tr("Runs are logged to %1.").arg(path));
 }
 
 void PanelSession::set_logging(bool on) {
-    logging_ = on;
-    window_.set_log(log_.path(), logging_);
+    status_.set_logging(on);
+    window_.set_log(log_.path(), on);
     report(on ? tr("Runs are logged to %1 again.").arg(log_.path())
               : tr("Logging is off: runs write no lines until Log > Log runs is ticked again."));
+}
+
+void PanelSession::save_settings() {
+    if (options_.settings) settings_.save(*options_.settings);
 }
 
 void PanelSession::shutdown() {
     if (shut_down_) return;
     shut_down_ = true;
-    status_timer_.stop();
+    status_.stop();
     ports_.stop();
     if (trends_) trends_->save_settings();
-    if (connection_) connection_->close();
+    connections_.close();
     recorder_.stop();
     if (!log_.flush()) {
         const QString where = log_.rescue_waiting();
@@ -220,36 +227,35 @@ bool PanelSession::may_close() {
     return settle_waiting_lines(&window_, log_, [this](const QString& sentence) { report(sentence); });
 }
 
+// The road of a byte: the core takes it; a frame's end counts it for the status line and hands
+// the frame to the log and the history; the cells follow on the next display tick.
 void PanelSession::on_received(const QByteArray& chunk) {
     if (recorder_.recording()) recorder_.append(chunk);
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(chunk.constData()),
                                               static_cast<std::size_t>(chunk.size()));
-    // Only a frame's end changes cells; a chunk that ends mid-frame must not spend the refresh
-    // that the zero byte a moment later is due.
     bool frame_ended = false;
-    bool hint_withdrawn = false;
-    const std::int64_t now = now_ms();
-    logic_.receive(bytes, [this, &frame_ended, &hint_withdrawn, now](const FrameResult& frame) {
+    logic_.receive(bytes, [this, &frame_ended](const FrameResult& frame) {
         frame_ended = true;
-        hint_withdrawn = health_.frame(now, frame.data_bytes) || hint_withdrawn;
+        status_.frame(frame.data_bytes);
         emit frame_decoded(frame);
     });
-    if (!frame_ended) return;
-    // The no-frames hint is not left standing over a count that grows.
-    if (hint_withdrawn) report(tr("Frames arrive from %1 now.").arg(connection_->description()));
-    if (form().stale()) {
-        form().set_stale(false);
-        update_status();
-    }
-    form().cells_changed();
+    // Only a frame's end changes cells; a chunk that ends mid-frame does not spend a tick.
+    if (frame_ended) tick_.request();
+}
+
+void PanelSession::on_tick() {
+    form().refresh();
+    status_.ticked(DisplayPace::kIntervalMs);
 }
 
 void PanelSession::on_state_changed(BoardConnection::State state) {
     if (state == BoardConnection::State::Open) {
-        health_.restart(now_ms());
-        // A board that lost power, or one on another port, learns what the panel shows.
-        // Said after the connection's own "is open", so the newest message is what was done.
-        if (logic_.connection_opened()) {
+        status_.connection_opened();
+        logic_.stream_restarted();
+        // A board that lost power, or one on another port, learns what the panel shows; a
+        // replay has no board to tell. Said after the connection's own "is open", so the newest
+        // message is what was done.
+        if (!connection()->replay() && logic_.connection_opened()) {
             const QString sent = tr("The board was sent the panel's state (byte %1), so it agrees with what the panel shows.")
                                      .arg(logic_.ControlByte() & 0xFF);
             QMetaObject::invokeMethod(this, [this, sent] { report(sent); }, Qt::QueuedConnection);
@@ -258,72 +264,14 @@ void PanelSession::on_state_changed(BoardConnection::State state) {
         logic_.connection_lost();
     }
     update_ports();
-    update_status();
-}
-
-void PanelSession::on_command(CommandOutcome outcome) {
-    if (outcome == CommandOutcome::Refused) report(tr("At least one sensor group stays on."));
-    if (outcome == CommandOutcome::Pending)
-        report(tr("The board is not connected: the panel follows the click, and the board will be told when it is back."));
-}
-
-void PanelSession::report(const QString& sentence) {
-    window_.status().show_message(sentence);
-    if (options_.echo_to_stderr) std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(sentence));
-    update_status();
+    update_replay();
 }
 
 void PanelSession::update_ports() {
     QString current;
-    if (PortControl* link = connection_ ? connection_->port_control() : nullptr) current = link->port();
-    else if (connection_) current = connection_->description();
-    window_.set_ports(ports_.ports(), current, options_.ports_choosable);
-}
-
-void PanelSession::status_may_be_due() {
-    if (!status_updated_.isValid() || status_updated_.elapsed() >= kStatusMs - DisplayTick::kIntervalMs / 2) update_status();
-}
-
-void PanelSession::update_status() {
-    const std::int64_t now = now_ms();
-    status_updated_.start();
-    if (status_timer_.isActive()) status_timer_.start();
-    const bool open = connection_ && connection_->state() == BoardConnection::State::Open;
-    const std::int64_t quiet = open ? health_.quiet_ms(now) : -1;
-
-    // Readings older than the line's news are shown as such until the next frame.
-    form().set_stale(health_.stale(now, open));
-
-    if (open && health_.take_silence_hint(now)) {
-        const QString here = connection_->description();
-        PortControl* link = connection_->port_control();
-        const QString others = link ? ports_.others_than(link->port()) : QString();
-        report(others.isEmpty() || !options_.ports_choosable
-                   ? tr("No frames from %1 for %2 s. Is the board switched on and on this port?").arg(here).arg(quiet / 1000)
-                   : tr("No frames from %1 for %2 s. Other ports: %3.").arg(here).arg(quiet / 1000).arg(others));
-    }
-
-    PanelStatus status;
-    if (connection_) {
-        status.port = connection_->description();
-        status.port_state = state_text(connection_->state());
-    }
-    status.frames = logic_.frames_decoded();
-    status.show_rate = open && quiet >= 0;
-    status.frames_per_second = status.show_rate ? health_.frames_per_second(now) : 0;
-    status.short_frames = health_.short_frames();
-    status.wrapped_frames = health_.wrapped_frames();
-    status.quiet_seconds = open && health_.any_frame_since_restart() ? quiet / 1000 : 0;
-    status.log_path = log_.path();
-    status.log_state = log_.state_text();
-    status.logging = logging_;
-    status.marker = options_.marker;
-    if (recorder_.recording()) {
-        const QString size = QLocale().formattedDataSize(recorder_.size(), 1, QLocale::DataSizeTraditionalFormat);
-        status.marker += (status.marker.isEmpty() ? QString() : QStringLiteral(", ")) +
-                         tr("recording %1, %2").arg(QFileInfo(recorder_.path()).fileName(), size);
-    }
-    window_.status().show_status(status);
+    if (PortControl* port = connection() ? connection()->port_control() : nullptr) current = port->port();
+    else if (connection()) current = connection()->description();
+    window_.set_ports(ports_.ports(), current, true);
 }
 
 }  // namespace sensor

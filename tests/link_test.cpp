@@ -5,6 +5,7 @@
 
 #include "link/control_byte.h"
 #include "link/frame_decoder.h"
+#include "link/port_name.h"
 #include "panel/frame_path.h"
 #include "cells/number_text.h"
 #include "panel/panel_logic.h"
@@ -307,4 +308,30 @@ TEST(ControlByte, TogglesGuardAndPulse) {
     EXPECT_EQ(toggled_group(16, control_bit::kGroundGroup), std::nullopt) << "the last group stays on";
     EXPECT_EQ(toggled_group(16 | 0x80 | 0x0C, control_bit::kGroundGroup), std::nullopt) << "options are no groups";
     EXPECT_EQ(toggled_group(16, control_bit::kInfraredGroup), 17);
+}
+
+TEST(PortName, NamesOfOnePortAreOnePort) {
+    struct Case {
+        PortSystem system;
+        const char* name;
+        const char* device;
+    };
+    const Case cases[] = {
+        {PortSystem::Posix, "ttyUSB0", "/dev/ttyUSB0"},
+        {PortSystem::Posix, "/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {PortSystem::Posix, "/tmp/board", "/tmp/board"},
+        {PortSystem::Posix, "COM3", "/dev/COM3"},
+        {PortSystem::Windows, "COM3", R"(\\.\COM3)"},
+        {PortSystem::Windows, "com12", R"(\\.\COM12)"},
+        {PortSystem::Windows, R"(\\.\COM3)", R"(\\.\COM3)"},
+        {PortSystem::Windows, "//./com4", R"(\\.\COM4)"},
+        {PortSystem::Windows, "COM", "COM"},
+        {PortSystem::Windows, "COMX", "COMX"},
+        {PortSystem::Windows, "/dev/ttyS0", "/dev/ttyS0"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(port_device_path(c.name, c.system), c.device) << c.name;
+    EXPECT_TRUE(same_port("ttyS0", "/dev/ttyS0", PortSystem::Posix));
+    EXPECT_FALSE(same_port("ttyS0", "/dev/ttyS1", PortSystem::Posix));
+    EXPECT_TRUE(same_port("com3", R"(\\.\COM3)", PortSystem::Windows));
+    EXPECT_FALSE(same_port("COM3", "COM13", PortSystem::Windows));
 }

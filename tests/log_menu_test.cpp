@@ -70,12 +70,12 @@ TEST_F(PanelWindow, TheLogMenuShowsChoosesAndSwitchesTheLog) {
     action_named(menu, "Open log folder")->trigger();
     EXPECT_EQ(opener.asked, QList<QUrl>{QUrl::fromLocalFile(dir.filePath("runs"))});
     // A folder that the first line has yet to make is said, not handed over.
-    session->set_log_path(dir.filePath("later/runs.csv"));
+    emit window().log_path_chosen(dir.filePath("later/runs.csv"));
     action_named(menu, "Open log folder")->trigger();
     EXPECT_EQ(opener.asked.size(), 1);
     EXPECT_EQ(status().message(), "The folder " + dir.filePath("later") + " does not exist yet; it is made when the first line is logged.");
     QDesktopServices::unsetUrlHandler("file");
-    session->set_log_path(other);
+    emit window().log_path_chosen(other);
 
     // Logging off: a run writes nothing, and the status line says so; on again, it writes.
     QAction* logging = action_named(menu, "Log runs");

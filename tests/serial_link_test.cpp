@@ -232,10 +232,10 @@ TEST(SerialLink, ReadsAreGatheredAtTheDisplaysPaceWithEveryByteInOrder) {
     QByteArray joined;
     for (const QByteArray& c : chunks) joined += c;
     EXPECT_EQ(joined, sent);
-    EXPECT_LE(chunks.size(), 1000 / SerialLink::kReadPaceMs + 5) << "about one read per display tick, not one per frame";
+    EXPECT_LE(chunks.size(), 1000 / ReadPace::kPaceMs + 5) << "about one read per display tick, not one per frame";
 
     // A quiet line hands on nothing.
     chunks.clear();
-    idle(3 * SerialLink::kReadPaceMs);
+    idle(3 * ReadPace::kPaceMs);
     EXPECT_TRUE(chunks.empty());
 }

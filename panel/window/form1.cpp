@@ -239,14 +239,14 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
         refresh();
     });
     connect(Command6(), &QPushButton::clicked, this, [this] { after_command(logic_.Command6_Click()); });
-    connect(check1_, &QCheckBox::clicked, this, [this] { after_command(logic_.Check1_Click()); });
-    connect(check2_, &QCheckBox::clicked, this, [this] { after_command(logic_.Check2_Click()); });
+    // Every change of a box by the operator (a click, Space, an assistive tool's Toggle) is a click
+    // of the panel's; the core's own changes come back under a blocker in refresh().
+    connect(check1_, &QCheckBox::toggled, this, [this] { after_command(logic_.Check1_Click()); });
+    connect(check2_, &QCheckBox::toggled, this, [this] { after_command(logic_.Check2_Click()); });
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer1_.setInterval(1000);
     connect(&timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
-
-    connect(&display_tick_, &DisplayTick::tick, this, &Form1::refresh);
 
     // The widgets start empty; the first refresh copies every text the core holds.
     for (auto& t : copied_.Text1) t.clear();
@@ -285,16 +285,17 @@ QLabel* Form1::Label1(int index) const {
     return index >= 0 && index < int(label1_.size()) ? label1_[static_cast<std::size_t>(index)] : nullptr;
 }
 
-void Form1::cells_changed() { display_tick_.request(); }
-
 void Form1::refresh() {
     const CellStore& cells = logic_.cells();
     for (std::size_t i = 0; i < text1_.size(); ++i) show_text(text1_[i], cells.Text1[i], copied_.Text1[i]);
     for (std::size_t i = 0; i < text2_.size(); ++i) show_text(text2_[i], cells.Text2[i], copied_.Text2[i]);
     show_text(text3_, cells.Text3, copied_.Text3);
     show_text(Command1(), cells.Command1);
-    if (check1_->isChecked() != logic_.Check1()) check1_->setChecked(logic_.Check1());
-    if (check2_->isChecked() != logic_.Check2()) check2_->setChecked(logic_.Check2());
+    for (auto [box, ticked] : {std::pair{check1_, logic_.Check1()}, std::pair{check2_, logic_.Check2()}}) {
+        if (box->isChecked() == ticked) continue;
+        const QSignalBlocker quiet(box);
+        box->setChecked(ticked);
+    }
     if (logic_.Timer1Enabled() && !timer1_.isActive()) timer1_.start();
     if (!logic_.Timer1Enabled()) timer1_.stop();
 }

@@ -11,7 +11,6 @@
 #include <cstdint>
 
 #include "panel/window/cell_box.h"
-#include "panel/window/display_tick.h"
 #include "panel/panel_logic.h"
 
 class QCheckBox;
@@ -45,11 +44,8 @@ public:
     QCheckBox* Check2() const { return check2_; }
     QTimer* Timer1() { return &timer1_; }
 
-    // The core's cells changed (a frame arrived): the widgets follow on the next display tick.
-    void cells_changed();
-    // The pace at which frames are shown; whatever else shows frames follows the same tick.
-    DisplayTick& display_tick() { return display_tick_; }
-    // Copies every text, the option boxes and the timer's state from the core now.
+    // Copies every text the core changed, the option boxes and the timer's state from the core
+    // now; the session calls it on the display tick while frames arrive.
     void refresh();
 
     // The measurement cells show readings older than the line's last news: drawn as disabled
@@ -78,7 +74,6 @@ private:
     QCheckBox* check1_ = nullptr;
     QCheckBox* check2_ = nullptr;
     QTimer timer1_;
-    DisplayTick display_tick_;
     CellStore copied_;  // the core's texts as last copied to the widgets
     bool stale_ = false;
 };

@@ -189,11 +189,11 @@ void MainWindow::choose_log_file() {
 void MainWindow::open_log_folder() {
     const QString folder = QFileInfo(log_path_).absolutePath();
     if (!QFileInfo(folder).isDir()) {
-        status_->show_message(tr("The folder %1 does not exist yet; it is made when the first line is logged.").arg(folder));
+        emit message(tr("The folder %1 does not exist yet; it is made when the first line is logged.").arg(folder));
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-        status_->show_message(tr("Cannot open the folder %1: no file manager answered.").arg(folder));
+        emit message(tr("Cannot open the folder %1: no file manager answered.").arg(folder));
 }
 
 void MainWindow::show_messages() {

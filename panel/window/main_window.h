@@ -55,6 +55,7 @@ signals:
     void replay_restart_requested();
     void replay_speed_requested(double speed);
     void trends_requested();
+    void message(const QString& sentence);  // what the window itself found, to be said once
     void unloading();  // the window is closing: the connection and the log are to be closed
 
 protected:
