@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "eval/default_log_path.h"
@@ -28,11 +29,12 @@ std::string append_line(const QString& path, const std::string& line) {
     // A device such as /dev/full has no length to go back to.
     const bool sequential = file.isSequential();
     const qint64 old_size = sequential ? 0 : file.size();
+    errno = 0;
     const qint64 n = file.write(line.data(), static_cast<qint64>(line.size()));
     if (n != static_cast<qint64>(line.size())) {
-        const QString reason = reason_text(file.errorString());
+        const QString reason = write_failure(file, errno);
         if (n > 0 && !sequential) file.resize(old_size);
-        return reason.isEmpty() ? std::string("the write was cut short") : reason.toStdString();
+        return reason.toStdString();
     }
     file.close();
     return {};

@@ -159,8 +159,10 @@ void SerialLink::try_open() {
                 failure = OpenFailure::Busy;
 #ifdef Q_OS_UNIX
                 // Qt says "permission" for a port another program holds locked, too.
-                if (::access(QFile::encodeName(device_file(port_)).constData(), R_OK | W_OK) != 0)
+                if (::access(QFile::encodeName(device_file(port_)).constData(), R_OK | W_OK) != 0) {
                     failure = OpenFailure::PermissionDenied;
+                    detail = QFileInfo(device_file(port_)).group().toStdString();
+                }
 #endif
                 break;
             default:

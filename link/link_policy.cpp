@@ -4,6 +4,8 @@
 
 namespace sensor {
 
+std::string join_group_command(const std::string& group) { return "sudo usermod -aG " + group + " $USER"; }
+
 const char* link_state_text(LinkState state) {
     switch (state) {
         case LinkState::Open: return "open";
@@ -46,7 +48,10 @@ std::string LinkPolicy::failure_sentence(OpenFailure failure, const std::string&
                                    : "Ports on this machine: " + detail + ".");
         case OpenFailure::Busy: return head + "it is busy; another program is using it.";
         case OpenFailure::PermissionDenied:
-            return head + "permission denied. Add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again.";
+            // Only a group that can be joined is named; root's own devices are not.
+            if (detail.empty() || detail == "root") return head + "permission denied.";
+            return head + "permission denied. Add your user to the " + detail + " group (" + join_group_command(detail) +
+                   ") and log in again.";
         case OpenFailure::NotASerialDevice: return head + "it is not a serial device.";
         case OpenFailure::Other: break;
     }

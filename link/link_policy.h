@@ -13,6 +13,9 @@ enum class LinkState : std::uint8_t { Closed, Open, Retrying, Lost };
 
 const char* link_state_text(LinkState state);  // "closed", "open", "retrying", "lost"
 
+// The one command that puts the user in a device's group: "sudo usermod -aG dialout $USER".
+std::string join_group_command(const std::string& group);
+
 // Why an open failed, as the adapter found out.
 enum class OpenFailure : std::uint8_t { NoSuchDevice, Busy, PermissionDenied, NotASerialDevice, Other };
 
@@ -31,7 +34,8 @@ public:
 
     Step open_requested(std::int64_t now_ms);
     Step opened(std::int64_t now_ms);
-    // detail: for NoSuchDevice the ports present ("" when none), for Other the system's reason.
+    // detail: for NoSuchDevice the ports present ("" when none), for PermissionDenied the
+    // device's group ("" when unknown), for Other the system's reason.
     Step open_failed(std::int64_t now_ms, OpenFailure failure, const std::string& detail = {});
     // A readable port gave bytes. Zero bytes from a readable port means the far end hung up.
     Step read(std::int64_t now_ms, std::size_t bytes);

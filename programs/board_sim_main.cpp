@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
 
     if (!parser.parse(QCoreApplication::arguments())) return usage_error(parser, parser.errorText());
     if (parser.isSet(help_option)) parser.showHelp(0);
+    // Qt prints its own options too, and ends the program.
+    if (parser.isSet(QStringLiteral("help-all"))) parser.process(QCoreApplication::arguments());
     if (parser.isSet(version_option)) parser.showVersion();
     if (!parser.positionalArguments().isEmpty())
         return usage_error(parser, QStringLiteral("Unexpected argument: %1.").arg(parser.positionalArguments().first()));

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <cstdio>
@@ -112,7 +113,9 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         return std::nullopt;
     };
     if (!parser.parse(QCoreApplication::arguments())) return fail(parser.errorText());
-    if (parser.isSet(help_option) || parser.isSet(QStringLiteral("help-all"))) {
+    // Qt prints its own options too, and ends the program.
+    if (parser.isSet(QStringLiteral("help-all"))) parser.process(QCoreApplication::arguments());
+    if (parser.isSet(help_option)) {
         std::fputs(qUtf8Printable(parser.helpText()), stdout);
         *exit_status = 0;
         return std::nullopt;
@@ -168,18 +171,32 @@ bool display_named() {
 #endif
 }
 
-// While the window system is being reached, Qt's own complaints are held back: a display that
-// cannot be reached is said in one sentence and ends the program with status 1, not an abort.
-QString startup_complaint;
+// While the window system is being reached, Qt's own complaints are held back: a window that
+// cannot be opened is said in one sentence, with its true cause, and ends the program with
+// status 1, not an abort.
+QStringList startup_complaints;
+
+QString window_failure_sentence() {
+    const QString all = startup_complaints.join(QLatin1Char('\n'));
+    static const QRegularExpression missing_plugin(QStringLiteral("Could not find the Qt platform plugin \"([^\"]*)\""));
+    static const QRegularExpression available(QStringLiteral("Available platform plugins are: ([^\n]*?)\\.?\\s*(\n|$)"));
+    if (const QRegularExpressionMatch plugin = missing_plugin.match(all); plugin.hasMatch()) {
+        const QString plugins = available.match(all).captured(1);
+        return QStringLiteral("Cannot open the window: QT_QPA_PLATFORM names the window system \"%1\", which this Qt does "
+                              "not have%2. Unset QT_QPA_PLATFORM, or set it to one it has (xcb or wayland on a desktop).")
+            .arg(plugin.captured(1), plugins.isEmpty() ? QString() : QStringLiteral(" (it has: %1)").arg(plugins));
+    }
+    const QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
+    return QStringLiteral("Cannot open the window: the display %1 cannot be reached (%2). Start it from a desktop session, "
+                          "or under xvfb-run for a virtual display.")
+        .arg(display.isEmpty() ? QStringLiteral("(none named)") : display,
+             startup_complaints.isEmpty() ? QStringLiteral("no reason given") : startup_complaints.front().section(QLatin1Char('\n'), 0, 0));
+}
 
 void startup_messages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (startup_complaint.isEmpty()) startup_complaint = text.section(QLatin1Char('\n'), 0, 0);
+    startup_complaints << text;
     if (type != QtFatalMsg) return;
-    const QString display = qEnvironmentVariable("DISPLAY", qEnvironmentVariable("WAYLAND_DISPLAY"));
-    std::fprintf(stderr,
-                 "sensor-panel: Cannot open the window: the display %s cannot be reached (%s). Start it from a desktop "
-                 "session, or under xvfb-run for a virtual display.\n",
-                 qUtf8Printable(display.isEmpty() ? QStringLiteral("(none named)") : display), qUtf8Printable(startup_complaint));
+    std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(window_failure_sentence()));
     std::_Exit(1);
 }
 

@@ -215,7 +215,8 @@ void PanelSession::shutdown() {
     ports_.stop();
     if (trends_) trends_->save_settings();
     connections_.close();
-    recorder_.stop();
+    // However the panel ends, a recording ends whole and says how much it holds.
+    stop_recording();
     if (!log_.flush()) {
         const QString where = log_.rescue_waiting();
         if (!where.isEmpty()) std::fprintf(stderr, "sensor-panel: %s\n", qUtf8Printable(where));

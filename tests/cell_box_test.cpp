@@ -168,7 +168,9 @@ TEST(CellBoxUse, AScreenReaderSeesAReadOnlyTextBoxWithItsNameAndText) {
     EXPECT_EQ(cell->role(), edit->role());
     EXPECT_EQ(cell->text(QAccessible::Name), "Output IR, Module 1");
     EXPECT_EQ(cell->text(QAccessible::Value), "731");
-    EXPECT_EQ(cell->text(QAccessible::Description), "731") << "the tooltip";
+    EXPECT_EQ(cell->text(QAccessible::Description), "") << "not the value again";
+    pair.cell->setAccessibleDescription(QStringLiteral("infrared reading, 0 to 1023"));
+    EXPECT_EQ(cell->text(QAccessible::Description), "infrared reading, 0 to 1023");
     EXPECT_TRUE(cell->state().readOnly);
     EXPECT_FALSE(cell->state().editable);
     EXPECT_TRUE(cell->state().focusable);

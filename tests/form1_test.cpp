@@ -3,6 +3,7 @@
 // command line.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -154,6 +155,14 @@ TEST_F(Form1Panel, OptionBoxesToggleTheirBitOnEveryClick) {
     click(form().Check2());
     EXPECT_FALSE(form().Check2()->isChecked());
     EXPECT_EQ(sent(8), bytes({27, 0, 19, 0, 23, 0, 19, 0}));
+
+    // An assistive tool's Toggle is a click too: box and bit stay together.
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(form().Check1())->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(form().Check1()->isChecked());
+    EXPECT_TRUE(session->logic().Check1());
+    EXPECT_EQ(sent(10), bytes({27, 0, 19, 0, 23, 0, 19, 0, 27, 0}));
 }
 
 TEST_F(Form1Panel, AClickWhileTheBoardIsAwayChangesThePanelAndSaysSo) {
@@ -285,6 +294,18 @@ TEST(Form1CommandLine, NoDisplayIsASentenceNotACrash) {
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(p.readAllStandardError().contains("No display")) ;
+
+    // A window system named that this Qt does not have is said as that, not as a display.
+    env.insert("QT_QPA_PLATFORM", "nosuchplatform");
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(SENSOR_PANEL_PATH), {"--port", "/dev/null"});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString said = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(said.startsWith("sensor-panel: Cannot open the window: QT_QPA_PLATFORM names the window system "
+                                "\"nosuchplatform\", which this Qt does not have (it has: ")) << said.toStdString();
+    EXPECT_TRUE(said.contains("xcb")) << said.toStdString();
+    EXPECT_EQ(said.count('\n'), 1) << "one sentence";
 }
 
 TEST(Form1Locale, ACommaLocaleShowsCommasAndLogsPoints) {

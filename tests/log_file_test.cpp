@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -128,14 +130,40 @@ TEST(LogFile, ALineCutShortIsTakenBackWholeAndWaits) {
     rlimit tight = old;
     tight.rlim_cur = static_cast<rlim_t>(whole + 10);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    QStringList said;
+    QObject::connect(&log, &LogFile::message, [&](const QString& m) { said << m; });
     log.append(line(2));
     ::setrlimit(RLIMIT_FSIZE, &old);
 
+    ASSERT_FALSE(said.isEmpty());
+    EXPECT_TRUE(said[0].startsWith("Cannot write " + path + ": file too large.")) << "the system's reason: " << said[0].toStdString();
     EXPECT_EQ(contents(path), lines(1, 1)) << "only whole lines are in the file";
     EXPECT_EQ(log.waiting(), 1u);
     log.append(line(3));
     EXPECT_EQ(contents(path), lines(1, 3));
     EXPECT_EQ(log.waiting(), 0u);
+}
+
+// A real file system that fills up: a tmpfs of a few pages, mounted where this user may.
+TEST(LogFile, AFullFileSystemIsSaidByItsOwnReason) {
+    QTemporaryDir dir;
+    const QString mount_point = dir.filePath("small");
+    QDir().mkpath(mount_point);
+    if (::geteuid() != 0 || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=16k", "tmpfs", mount_point}) != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    struct Unmount {
+        QString at;
+        ~Unmount() { QProcess::execute("umount", {at}); }
+    } unmount{mount_point};
+    LogFile log(mount_point + "/sensors.csv");
+    QStringList said;
+    QObject::connect(&log, &LogFile::message, [&](const QString& m) { said << m; });
+    const std::string wide(1000, '1');
+    for (int i = 0; i < 40 && said.isEmpty(); ++i) log.append(wide + "\r\n");
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].contains(": no space left on device.")) << said[0].toStdString();
+    EXPECT_EQ(log.waiting(), 1u);
+    EXPECT_EQ(QFileInfo(mount_point + "/sensors.csv").size() % 1002, 0) << "whole lines only";
 }
 
 TEST(LogFile, AnExitThatCannotAskSavesTheWaitingLinesBesideTheLogOrAtHomeAndSaysSoRightly) {

@@ -99,12 +99,14 @@ TEST_F(PanelWindow, ClosingWhileLinesWaitAsksAndDoesWhatTheOperatorChose) {
         bool closes;
         int lines_in_log;   // after the answer
         int lines_saved;    // in the other file
+        const char* says;   // the newest message after the answer
     };
     const Case cases[] = {
-        {"Cancel", false, 0, 0},
-        {"Discard 1 line", true, 0, 0},
-        {"Save to another file", true, 0, 1},
-        {"Try again", true, 1, 0},
+        {"Cancel", false, 0, 0, ""},
+        // A line more comes while the question is open: the count follows it.
+        {"Discard 2 lines", true, 0, 0, "2 lines discarded, never written to "},
+        {"Save to another file", true, 0, 1, "1 line saved to "},
+        {"Try again", true, 1, 0, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
@@ -121,6 +123,11 @@ TEST_F(PanelWindow, ClosingWhileLinesWaitAsksAndDoesWhatTheOperatorChose) {
         QString question;
         answer_modal<QMessageBox>([&](QMessageBox* box) {
             question = box->text();
+            if (QString(c.button).startsWith("Discard")) {
+                board.write(frames(50));
+                wait_until([&] { return session->log().waiting() == 2; });
+                EXPECT_TRUE(box->text().startsWith("2 lines could not be written")) << box->text().toStdString();
+            }
             if (QString(c.button) == "Save to another file") {
                 answer_file_dialog(saved);
             }
@@ -132,6 +139,9 @@ TEST_F(PanelWindow, ClosingWhileLinesWaitAsksAndDoesWhatTheOperatorChose) {
         EXPECT_EQ(!window().isVisible(), c.closes);
         EXPECT_EQ(line_count(log), c.lines_in_log);
         EXPECT_EQ(line_count(saved), c.lines_saved);
+        if (*c.says) {
+            EXPECT_TRUE(status().message().startsWith(c.says)) << status().message().toStdString();
+        }
         if (!c.closes) {
             EXPECT_EQ(session->log().waiting(), 1u) << "cancelled: the lines still wait";
             session->log().discard_waiting();

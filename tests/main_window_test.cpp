@@ -151,6 +151,16 @@ TEST_F(PanelWindow, ChoosingAPortSwitchesAtOnceTellsTheBoardAndIsRemembered) {
     QByteArray at_c;
     ASSERT_TRUE(wait_until([&] { return (at_c += c.read_available()).size() >= 2; }));
     EXPECT_EQ(at_c, QByteArray("\x12\x00", 2));
+
+    // A name that never opens is not remembered: the next start would only fail with it again.
+    answer_modal<QInputDialog>([&](QInputDialog* d) {
+        d->setTextValue("COM3");
+        d->accept();
+    });
+    action_named(window().port_menu(), "Other…")->trigger();
+    ASSERT_TRUE(wait_until([&] { return status().message().startsWith("Cannot open serial port COM3"); }))
+        << status().message().toStdString();
+    EXPECT_EQ(settings->value("port/last").toString(), c.path());
 }
 
 TEST_F(PanelWindow, AQuietPortIsSaidWithTheOtherPortsPresentUntilFramesCome) {
@@ -292,7 +302,7 @@ TEST_F(PanelWindow, MessagesAreShownWholeOnceAndKeptInTheHistory) {
     PtyPair board;
     start_on(board.path());
     const QString long_one = QStringLiteral("Cannot open serial port /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A9XK2QF1-if00-port0: "
-                                            "permission denied. Add your user to the dialout group, log out and in again.");
+                                            "permission denied. Add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again.");
     session->report(long_one);
     window().resize(window().minimumSizeHint());
     QCoreApplication::processEvents();

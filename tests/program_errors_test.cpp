@@ -283,3 +283,60 @@ TEST(PanelProgram, ASignalSavesTheWaitingLinesAndSaysWhere) {
         EXPECT_EQ(QString::number(saved.readAll().count('\n')), m.captured(1)) << "the count said is the count saved";
     }
 }
+
+// A signal ends a recording whole, and says so where the operator can still read it.
+TEST(PanelProgram, ASignalEndsARecordingAndSaysHowMuchItHolds) {
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("run.bin");
+    RunningPanel panel({"--demo", "--log", dir.filePath("demo.csv"), "--record", recording}, environment_in(dir));
+    ASSERT_TRUE(panel.says("Recording every byte received to " + recording)) << panel.err.toStdString();
+    ASSERT_TRUE(wait_until([&] { return QFileInfo(recording).size() > 0; }));
+    ASSERT_TRUE(panel.terminate()) << panel.err.toStdString();
+    const QRegularExpression said("sensor-panel: The recording " + QRegularExpression::escape(recording) +
+                                  " is complete: (\\d+) bytes\\.");
+    const QRegularExpressionMatch m = said.match(panel.err);
+    ASSERT_TRUE(m.hasMatch()) << panel.err.toStdString();
+    EXPECT_EQ(m.captured(1).toLongLong(), QFileInfo(recording).size());
+}
+
+// What each program's --help lists is what its manual page lists, and the options every
+// program has (--help, --help-all, --version) answer and end at once, starting nothing.
+TEST(ProgramHelp, EachManualListsTheOptionsItsProgramHas) {
+    const QRegularExpression help_option(QStringLiteral("(?:^|[ ,])(--[a-z][a-z-]*)"));
+    const QRegularExpression manual_option(QStringLiteral("\\\\-\\\\-([a-z][a-z\\\\-]*)"));
+    struct Program {
+        const char* name;
+        QString path;
+    };
+    for (const Program& p : {Program{"sensor-panel", SENSOR_PANEL_PATH}, Program{"sensor-decode", SENSOR_DECODE_PATH},
+                             Program{"sensor-board-sim", SENSOR_BOARD_SIM_PATH}}) {
+        SCOPED_TRACE(p.name);
+        QStringList in_help;
+        for (const char* option : {"--help", "--help-all", "--version"}) {
+            const ProgramRun run = run_program(p.path, {option}, {}, QProcessEnvironment::systemEnvironment(), 5000);
+            EXPECT_EQ(run.status, 0) << option << ": " << run.err.toStdString();
+            EXPECT_FALSE(run.out.isEmpty()) << option;
+            if (QString(option) != "--help") continue;
+            for (const QString& line : run.out.split('\n')) {
+                if (!line.startsWith("  -")) continue;
+                auto it = help_option.globalMatch(line.section(QStringLiteral("  "), 1, 1));
+                while (it.hasNext()) in_help << it.next().captured(1);
+            }
+        }
+        QFile page(QStringLiteral(SENSOR_SOURCE_DIR "/packaging/man/%1.1.in").arg(p.name));
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+        // The options a page describes are the terms of its .TP paragraphs.
+        QStringList in_manual;
+        const QStringList lines = QString::fromUtf8(page.readAll()).split('\n');
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            if (lines[i - 1] != ".TP") continue;
+            auto it = manual_option.globalMatch(lines[i]);
+            while (it.hasNext()) in_manual << "--" + it.next().captured(1).replace("\\-", "-");
+        }
+        in_help.removeDuplicates();
+        in_manual.removeDuplicates();
+        in_help.sort();
+        in_manual.sort();
+        EXPECT_EQ(in_help.join(' ').toStdString(), in_manual.join(' ').toStdString());
+    }
+}

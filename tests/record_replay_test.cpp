@@ -13,10 +13,12 @@
 #include "session/panel_session.h"
 #include "io/simulated_connection.h"
 #include "tests/support/panel_window.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/program_run.h"
 #include "tests/support/wait.h"
 
 using namespace sensor;
+using namespace sensor::testing;
 using sensor::testing::quiet_options;
 using sensor::testing::run_program;
 using sensor::testing::wait_until;
@@ -83,6 +85,38 @@ TEST(RecordReplay, AFastReplayWithStartClickedLogsWhatSensorDecodeSays) {
     ASSERT_EQ(expected.status, 0) << expected.err.toStdString();
     EXPECT_EQ(read_all(log), expected.out.toUtf8());
     EXPECT_EQ(read_all(log).count('\n'), 1234 / 50);
+}
+
+// A replay chosen while a port was in use: there is no board to bring in step, so none is said to
+// be told; the port field says when the replay is paused and when it ended; and a restart does not
+// join the frame the end cut off to the first frame of the new play.
+TEST_F(PanelWindow, AReplaySaysWhereItStandsAndRestartsCleanly) {
+    PtyPair board;
+    start_on(board.path());
+    ASSERT_TRUE(wait_until([&] { return open(); }));
+    click(form().Command1());  // the board hears START; a replay must not be said to
+    const QString path = dir.filePath("cut.bin");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(frames(120) + QByteArray("\x05\x06\x07\x08\x09", 5));  // the last frame cut off
+    }
+    emit window().replay_requested(path);
+    ASSERT_TRUE(wait_until([&] { return status().fields_text().contains("replay of cut.bin: open"); }))
+        << status().fields_text().toStdString();
+    emit window().replay_pause_requested(true);
+    EXPECT_TRUE(status().fields_text().contains("replay of cut.bin: paused")) << status().fields_text().toStdString();
+    emit window().replay_speed_requested(ReplaySource::kFastest);
+    emit window().replay_pause_requested(false);
+    ASSERT_TRUE(wait_until([&] { return status().fields_text().contains("replay of cut.bin: ended"); }))
+        << status().fields_text().toStdString();
+    EXPECT_EQ(session->health().frames(), 120u) << "counted from the replay's start";
+
+    emit window().replay_restart_requested();
+    ASSERT_TRUE(wait_until([&] { return session->health().frames() == 240u; }));
+    EXPECT_EQ(session->health().wrapped_frames(), 0u) << "the cut frame is not joined to the next play's first";
+    for (const StatusMessage& m : status().history())
+        EXPECT_FALSE(m.text.contains("was sent the panel's state")) << m.text.toStdString();
 }
 
 TEST(RecordReplay, ARecordingOntoAFullDiskStopsWithItsSentenceAndThePanelGoesOn) {

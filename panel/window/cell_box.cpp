@@ -50,7 +50,9 @@ void CellBox::setText(const QString& text) {
     lay_out();
     // A text that fits repaints only where the old and the new text lie.
     update(old_ink | ink_);
-    if (QAccessible::isActive()) {
+    // A reader follows the cell it is on; the others change up to sixteen times a second each,
+    // more than anyone can listen to, and are read when the reader gets to them.
+    if (QAccessible::isActive() && hasFocus()) {
         QAccessibleTextUpdateEvent event(this, 0, before, text_);
         QAccessible::updateAccessibility(&event);
     }

@@ -16,6 +16,8 @@ public:
 
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Value) return cell()->text();
+        // What the cell shows, not its value again: the tooltip holds the value.
+        if (t == QAccessible::Description) return cell()->accessibleDescription();
         return QAccessibleWidget::text(t);
     }
 

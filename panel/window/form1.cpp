@@ -219,7 +219,23 @@ Form1::Form1(PanelLogic& logic, QWidget* parent) : QWidget(parent), logic_(logic
         "Distance IR (cm), Module 2", "Distance IR (cm), Module 3", "Lijn, Ground 1",
         "Lijn, Ground 2",
     };
-    for (std::size_t i = 0; i < text1_.size(); ++i) text1_[i]->setAccessibleName(QString::fromLatin1(kShows[i]));
+    // And hears what kind of value it is, in its own words; the value itself is the cell's text.
+    static constexpr const char* kKinds[16] = {
+        "infrared reading, 0 to 1023",        "ultrasonic time of flight, 1800 units a foot",
+        "infrared reading, 0 to 1023",        "ultrasonic time of flight, 1800 units a foot",
+        "infrared reading, 0 to 1023",        "ultrasonic time of flight, 1800 units a foot",
+        "ultrasonic distance in metres",      "ultrasonic distance in metres",
+        "ultrasonic distance in metres",      "ground infrared reading, 0 to 1023",
+        "ground infrared reading, 0 to 1023", "infrared distance in centimetres, ERR too close, OK nothing in range",
+        "infrared distance in centimetres, ERR too close, OK nothing in range",
+        "infrared distance in centimetres, ERR too close, OK nothing in range",
+        "black over a dark line, white over a light floor",
+        "black over a dark line, white over a light floor",
+    };
+    for (std::size_t i = 0; i < text1_.size(); ++i) {
+        text1_[i]->setAccessibleName(QString::fromLatin1(kShows[i]));
+        text1_[i]->setAccessibleDescription(QString::fromLatin1(kKinds[i]));
+    }
     text2_[0]->setAccessibleName(QStringLiteral("IR group"));
     text2_[1]->setAccessibleName(QStringLiteral("US group"));
     text2_[2]->setAccessibleName(QStringLiteral("Ground group"));

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "io/replay_source.h"
+#include "link/link_policy.h"
 
 namespace sensor {
 namespace {
@@ -107,8 +108,11 @@ void MainWindow::build_menus() {
     help->addAction(tr("&Serial port access"), this, [this] {
         QMessageBox::information(
             this, tr("Serial port access"),
-            tr("On Linux a serial port belongs to the dialout group. To open it without being root, add your user to "
-               "that group once:\n\n    sudo usermod -aG dialout $USER\n\nthen log out and in again."));
+            tr("On Linux a serial port belongs to a group, dialout on Debian and Ubuntu (ls -l /dev/ttyUSB0 shows it). "
+               "To open it without being root, add your user to that group once:\n\n    %1\n\nthen log out and in "
+               "again; id -nG lists the groups of the session. When the panel cannot open a port for this reason, the "
+               "status bar names the port's own group.")
+                .arg(QString::fromStdString(join_group_command("dialout"))));
     });
     help->addAction(tr("&About sensor-panel"), this, [this] {
         QMessageBox::about(this, tr("About sensor-panel"),
