@@ -24,6 +24,19 @@ std::vector<std::uint8_t> random_frames(int count, std::uint32_t seed) {
     return bytes;
 }
 
+std::vector<std::uint8_t> noisy_frames(int count, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> kind(0, 3), short_length(0, 15), long_length(17, 40), byte(1, 255);
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        const int k = kind(rng);
+        const int length = k == 0 ? short_length(rng) : k == 1 ? long_length(rng) : 16;
+        for (int b = 0; b < length; ++b) bytes.push_back(static_cast<std::uint8_t>(byte(rng)));
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
 std::vector<std::uint8_t> model_frames(int count, std::uint32_t seed) {
     BoardModel model(seed);
     std::vector<std::uint8_t> bytes;
