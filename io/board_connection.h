@@ -8,15 +8,18 @@
 
 #include "link/command_sink.h"
 #include "link/link_policy.h"
+#include "link/marker.h"
 
 namespace sensor {
 
 // Where a replay stands.
 struct ReplayProgress {
-    qint64 position = 0;  // bytes handed over
-    qint64 size = 0;
+    qint64 position = 0;  // bytes from the board handed over
+    qint64 size = 0;      // of them in the capture
+    // Recorded time: of a recording, from its own times; of a raw capture, at the line rate.
     double played_seconds = 0;
     double total_seconds = 0;
+    bool timed = false;  // a recording with times; false for a raw capture
     double speed = 1;  // infinity: as fast as the panel takes it
     bool paused = false;
     bool ended = false;  // the last byte was handed over; restart() plays it again
@@ -79,6 +82,9 @@ signals:
     void state_changed(sensor::BoardConnection::State state);
     void message(const QString& sentence);   // one sentence per change of state or failure
     void progress_changed();                 // a replay moved, paused, changed speed or ended
+    // A replay passed a marker or a command kept in its recording, in order with the bytes.
+    void recorded_marker(const sensor::Marker& marker);
+    void recorded_command(const QByteArray& message, qint64 us_since_start);
 };
 
 QString state_text(BoardConnection::State state);  // "open", "retrying", "lost", "closed"

@@ -1,29 +1,31 @@
 #include "io/capture_file.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
+#include <span>
+
+#include "io/reason_text.h"
+#include "recording/recording_encoder.h"
 
 namespace sensor {
 namespace {
 
-QString reason_text(QString text) {
-    if (!text.isEmpty()) text[0] = text[0].toLower();
-    while (text.endsWith('.')) text.chop(1);
-    return text;
-}
-
 QString bytes_text(qint64 n) { return n == 1 ? QStringLiteral("1 byte was") : QStringLiteral("%1 bytes were").arg(n); }
+
+std::span<const std::uint8_t> byte_span(const QByteArray& bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())};
+}
 
 }  // namespace
 
 CaptureFile::CaptureFile(QObject* parent) : QObject(parent) {
-    flush_timer_.setInterval(kFlushMs);
-    connect(&flush_timer_, &QTimer::timeout, this, [this] {
-        if (!held_.isEmpty() && write_held()) emit changed();
-    });
+    flush_timer_.setSingleShot(true);
+    flush_timer_.setTimerType(Qt::PreciseTimer);
+    connect(&flush_timer_, &QTimer::timeout, this, &CaptureFile::wake);
 }
 
 CaptureFile::~CaptureFile() {
@@ -35,11 +37,12 @@ CaptureFile::~CaptureFile() {
     stop();
 }
 
-bool CaptureFile::start(const QString& path) {
+bool CaptureFile::start(const QString& path, const QString& port, const QString& program_version) {
     if (recording()) stop();
     path_ = path;
     held_.clear();
     written_ = 0;
+    rule_.written();
     const QString folder = QFileInfo(path).absolutePath();
     QString reason;
     if (QFileInfo(path).isDir()) {
@@ -56,9 +59,16 @@ bool CaptureFile::start(const QString& path) {
         emit message(QStringLiteral("Cannot record to %1: %2.").arg(path, reason));
         return false;
     }
-    flush_timer_.start();
+    RecordingHeader header;
+    header.start_utc_us = QDateTime::currentMSecsSinceEpoch() * 1000;
+    header.program_version = (program_version.isEmpty() ? QCoreApplication::applicationVersion() : program_version).toStdString();
+    header.port = port.toStdString();
+    clock_.start();
+    encode_header(header, held_);
+    // The header waits like any bytes: a disk that refuses it says so as it would refuse a record.
+    bytes_held();
     emit changed();
-    return true;
+    return recording();
 }
 
 bool CaptureFile::stop() {
@@ -73,22 +83,58 @@ bool CaptureFile::stop() {
 }
 
 void CaptureFile::append(const QByteArray& bytes) {
+    if (!recording() || bytes.isEmpty()) return;
+    encode_received(elapsed_us(), byte_span(bytes), held_);
+    bytes_held();
+}
+
+void CaptureFile::append_command(const QByteArray& message) {
     if (!recording()) return;
-    held_ += bytes;
-    if (held_.size() >= kFlushBytes) write_held();
+    encode_command(elapsed_us(), byte_span(message), held_);
+    bytes_held();
+}
+
+void CaptureFile::append_marker(const Marker& marker) {
+    if (!recording()) return;
+    encode_marker(elapsed_us(), marker, held_);
+    bytes_held();
+}
+
+// Bytes were added: written now when the rule says so, else the timer wakes at their deadline.
+void CaptureFile::bytes_held() {
+    const qint64 now = clock_.elapsed();
+    if (rule_.held(now, static_cast<std::int64_t>(held_.size()))) {
+        write_held();
+        return;
+    }
+    if (!flush_timer_.isActive()) wake();
+}
+
+void CaptureFile::wake() {
+    if (!recording()) return;
+    const qint64 now = clock_.elapsed();
+    if (rule_.due(now)) {
+        if (write_held()) emit changed();
+        return;
+    }
+    if (const auto deadline = rule_.deadline_ms()) flush_timer_.start(static_cast<int>(std::max<qint64>(0, *deadline - now)));
 }
 
 bool CaptureFile::write_held() {
-    while (!held_.isEmpty()) {
-        const qint64 n = file_.write(held_);
+    std::size_t done = 0;
+    while (done < held_.size()) {
+        const qint64 n = file_.write(reinterpret_cast<const char*>(held_.data() + done), static_cast<qint64>(held_.size() - done));
         if (n <= 0) {
             const QString reason = reason_text(file_.errorString());
             fail(reason.isEmpty() ? QStringLiteral("the write was refused") : reason);
             return false;
         }
         written_ += n;
-        held_.remove(0, n);
+        done += static_cast<std::size_t>(n);
     }
+    held_.clear();
+    rule_.written();
+    flush_timer_.stop();
     return true;
 }
 
@@ -96,6 +142,7 @@ void CaptureFile::fail(const QString& reason) {
     flush_timer_.stop();
     file_.close();
     held_.clear();
+    rule_.written();
     emit message(QStringLiteral("Recording to %1 stopped: %2; %3 kept.").arg(path_, reason, bytes_text(written_)));
     emit changed();
     emit stopped();

@@ -1,5 +1,8 @@
-// A raw capture played back as if the board were sending it: the file's bytes in order, paced at
-// the line rate (1,920 bytes a second) times a chosen speed, or as fast as the panel takes them.
+// A recording played back as if the board were sending it. A recording with times keeps them:
+// at 1× its bytes come when they came, stalls and bursts included, and the markers and commands
+// it holds are told as they are passed; other speeds scale the times. A raw capture (bytes
+// only) is paced at the line rate (1,920 bytes a second) times the speed. Or as fast as the panel
+// takes it.
 #pragma once
 
 #include <QElapsedTimer>
@@ -9,10 +12,12 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
+#include <optional>
 
 #include "io/board_connection.h"
 #include "link/frame_receiver.h"
+#include "recording/recording_reader.h"
+#include "recording/replay_pace.h"
 
 namespace sensor {
 
@@ -21,7 +26,7 @@ class ReplaySource : public BoardConnection, public ReplayControl {
 public:
     static constexpr double kLineRate = kLineBytesPerSecond;
     // Hands the capture over in big chunks, one each event-loop turn, unpaced.
-    static constexpr double kFastest = std::numeric_limits<double>::infinity();
+    static constexpr double kFastest = ReplayPace::kFastest;
     // The speeds offered to the user, slowest first.
     static constexpr std::array<double, 5> kSpeeds{0.25, 1, 4, 16, kFastest};
     static bool offered_speed(double speed) { return std::find(kSpeeds.begin(), kSpeeds.end(), speed) != kSpeeds.end(); }
@@ -31,7 +36,8 @@ public:
     ~ReplaySource() override;
 
     // Opens the capture and starts playing it from the first byte (unless paused). A file that
-    // cannot be read, or holds no bytes, is said in one sentence and the state stays Closed.
+    // cannot be read, or holds no bytes, is said in one sentence and the state stays Closed. A
+    // recording cut short (by a crash) plays up to its cut, said once here.
     void open() override;
     void close() override;
     // No board hears a replay. The command is taken, so the panel follows it as it would with a
@@ -43,20 +49,24 @@ public:
 
     void pause() override;
     void resume() override;
-    bool paused() const { return paused_; }
+    bool paused() const { return pace_.paused(); }
     void restart() override;
     // 0.25, 1, 4, 16 or kFastest.
     bool set_speed(double speed) override;
-    double speed() const { return speed_; }
+    double speed() const { return pace_.speed(); }
     ReplayProgress progress() const override;
 
     QString path() const { return path_; }
-    qint64 position() const { return position_; }  // bytes handed over since the first byte
+    // A recording with times; false for a raw capture. Known once open.
+    bool timed() const { return format_ == RecordingFormat::Timed; }
+    // Where and when the recording was made; none for a raw capture.
+    std::optional<RecordingHeader> header() const;
+    qint64 position() const { return position_; }  // bytes from the board handed over since the first
     qint64 size() const { return size_; }
-    bool at_end() const { return state_ == State::Open && position_ == size_; }
-    // At the line rate, whatever the speed: what the board took to send them.
-    double played_seconds() const { return static_cast<double>(position_) / kLineRate; }
-    double total_seconds() const { return static_cast<double>(size_) / kLineRate; }
+    bool at_end() const { return state_ == State::Open && ended_; }
+    // Recorded time: what the board took to send them, whatever the speed.
+    double played_seconds() const;
+    double total_seconds() const;
 
 signals:
     // The last byte was handed over. The state stays Open, so restart() can play it again.
@@ -66,18 +76,31 @@ private:
     void finish(bool say);
     void set_state(State state);
     void schedule();
-    void anchor();
     void play();
+    void play_raw();
+    void play_timed();
+    bool open_timed(QString* refusal, QString* cut);
+    void rewind();
+    bool next_record();
+    qint64 now_us() const { return clock_.nsecsElapsed() / 1000; }
 
     QString path_;
     QFile file_;
     QTimer timer_;
-    QElapsedTimer clock_;  // since the last anchor
-    qint64 anchor_position_ = 0;
+    QElapsedTimer clock_;  // started once: the pace is told its readings
+    ReplayPace pace_;
+    RecordingFormat format_ = RecordingFormat::Undecided;
+    // A recording with times is read record by record as it plays.
+    RecordingReader reader_;
+    RecordingHeader header_;
+    Record next_;
+    bool has_next_ = false;
+    bool read_to_end_ = false;
+    qint64 total_us_ = 0;
+    qint64 played_us_ = 0;  // the time of the last record handed over
     qint64 position_ = 0;
     qint64 size_ = 0;
-    double speed_ = 1.0;
-    bool paused_ = false;
+    bool ended_ = false;
     bool told_about_commands_ = false;
     // Changes whenever the position jumps or the replay stops, so a chunk's receiver may restart,
     // pause or close the replay from inside its slot.

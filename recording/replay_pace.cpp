@@ -14,7 +14,8 @@ void ReplayPace::anchor(std::int64_t now_us, std::int64_t at_us) {
 }
 
 std::int64_t ReplayPace::stands_at(std::int64_t now_us) const {
-    return fastest() && !paused_ ? delivered_us_ : played_us(now_us);
+    if (paused_) return anchor_recorded_us_;
+    return fastest() || by_bytes_ ? delivered_us_ : played_us(now_us);
 }
 
 void ReplayPace::start(std::int64_t now_us, std::int64_t from_us) { anchor(now_us, from_us); }

@@ -24,9 +24,12 @@ public:
     void resume(std::int64_t now_us);
     // False (and no change) for a speed that is not above zero.
     bool set_speed(double speed, std::int64_t now_us);
-    // What was handed over reached recorded time `us`. Only "as fast as the panel takes it" needs
-    // telling: there the replay stands where the handing over got to, not where the clock is.
+    // What was handed over reached recorded time `us`. As fast as the panel takes it, and for a
+    // raw capture, the replay stands where the handing over got to, not where the clock is.
     void delivered(std::int64_t us);
+    // A raw capture goes out a few bytes each tick: a pause or a new speed counts from its last
+    // byte handed over, so nothing from before it is owed afterwards.
+    void set_by_bytes(bool by_bytes) { by_bytes_ = by_bytes; }
 
     double speed() const { return speed_; }
     bool paused() const { return paused_; }
@@ -49,6 +52,7 @@ private:
 
     double speed_ = 1;
     bool paused_ = false;
+    bool by_bytes_ = false;
     std::int64_t anchor_now_us_ = 0;
     std::int64_t anchor_recorded_us_ = 0;
     std::int64_t delivered_us_ = 0;

@@ -150,7 +150,7 @@ void PanelSession::start() {
 }
 
 bool PanelSession::start_recording(const QString& path) {
-    if (!recorder_.start(path)) return false;
+    if (!recorder_.start(path, connection() ? connection()->description() : QString())) return false;
     window_.set_recording(true);
     report(tr("Recording every byte received to %1.").arg(path));
     return true;

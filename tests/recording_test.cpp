@@ -387,4 +387,21 @@ TEST(ReplayPace, ARawCaptureIsDueByteByByteAtTheLineRateTimesTheSpeed) {
         pace.start(0);
         EXPECT_EQ(pace.raw_bytes_due(c.now_us), c.bytes) << c.speed << "x at " << c.now_us;
     }
+
+    // Bytes go out a tick at a time: a pause counts from the last byte handed over, so the bytes
+    // due between that tick and the pause are not owed as a burst after it.
+    ReplayPace pace;
+    pace.set_by_bytes(true);
+    pace.start(0);
+    EXPECT_EQ(pace.raw_bytes_due(1'000'000), 1920);
+    pace.delivered(line_place_us(999));  // the last tick handed over 1,000 of them
+    pace.pause(1'000'000);
+    pace.resume(5'000'000);
+    EXPECT_EQ(pace.raw_bytes_due(5'000'000), 1000);
+    EXPECT_EQ(pace.raw_bytes_due(5'000'000 + 520), 1000);
+    EXPECT_EQ(pace.raw_bytes_due(5'000'000 + 521), 1001);
+    pace.delivered(line_place_us(1000));
+    pace.set_speed(4, 5'000'600);  // a new speed likewise
+    EXPECT_EQ(pace.raw_bytes_due(5'000'600), 1001);
+    EXPECT_EQ(pace.raw_bytes_due(5'000'600 + 131), 1002);
 }

@@ -1,5 +1,6 @@
 // A capture replayed from a real file: paced by the clock, paused, restarted, cut short, and
-// refused in one sentence when it cannot be read.
+// refused in one sentence when it cannot be read; a recording with times tells its markers and
+// commands in order with its bytes, and its progress in recorded time.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -12,12 +13,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <span>
 #include <vector>
 
 #include "io/replay_source.h"
 #include "panel/panel_logic.h"
+#include "recording/recording_encoder.h"
 #include "sim/board_model.h"
 #include "sim/frame_encoder.h"
 #include "tests/support/random_frames.h"
@@ -82,6 +85,18 @@ void let_time_pass(int ms) {
     clock.start();
     [[maybe_unused]] const bool passed = QTest::qWaitFor([&] { return clock.elapsed() >= ms; }, ms + 1000);
 }
+
+// A recording with times, as the recorder writes one.
+QByteArray timed_recording(const std::function<void(std::vector<std::uint8_t>&)>& records) {
+    std::vector<std::uint8_t> bytes;
+    RecordingHeader header;
+    header.port = "/dev/ttyUSB0";
+    encode_header(header, bytes);
+    records(bytes);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+}
+
+std::vector<std::uint8_t> u8(const QByteArray& bytes) { return {bytes.begin(), bytes.end()}; }
 
 void feed(PanelLogic& panel, const QByteArray& bytes) {
     panel.receive(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())), {});
@@ -308,4 +323,105 @@ TEST(Replay, CommandsGoToNoBoardAndSaySoOnce) {
 
     for (const double bad : {0.0, -1.0, std::nan("")}) EXPECT_FALSE(replay.set_speed(bad));
     EXPECT_EQ(replay.speed(), 1.0);
+}
+
+TEST(Replay, ARecordingTellsItsMarkersAndCommandsBetweenTheBytesAroundThem) {
+    QTemporaryDir dir;
+    const QByteArray frames = demo_frames(300);
+    const QByteArray first = frames.left(3000), second = frames.mid(3000, 1000), third = frames.mid(4000);
+    const QByteArray recording = timed_recording([&](std::vector<std::uint8_t>& out) {
+        encode_received(100'000, u8(first), out);
+        encode_command(150'000, std::vector<std::uint8_t>{0x53, 0}, out);
+        encode_received(200'000, u8(second), out);
+        encode_marker(250'000, Marker{176, "Marker 1"}, out);
+        encode_marker(250'000, Marker{176, "Marker 2"}, out);
+        encode_received(2'650'000, u8(third), out);
+    });
+    for (const double speed : {ReplaySource::kFastest, 16.0}) {
+        SCOPED_TRACE(speed);
+        ReplaySource replay(write_capture(dir, "timed.bin", recording));
+        Played played(replay);
+        QStringList events;
+        QObject::connect(&replay, &ReplaySource::received, [&](const QByteArray& c) {
+            if (events.isEmpty() || !events.last().startsWith("bytes")) events << "bytes";
+            events.last() = QString("bytes to %1").arg(played.bytes.size());
+            (void)c;
+        });
+        QObject::connect(&replay, &ReplaySource::recorded_command, [&](const QByteArray& m, qint64 us) {
+            events << QString("command %1 at %2").arg(QString(m.toHex()), QString::number(us));
+        });
+        QObject::connect(&replay, &ReplaySource::recorded_marker, [&](const Marker& m) {
+            events << QString("marker %1 at frame %2").arg(QString::fromStdString(m.label)).arg(m.frame);
+        });
+        replay.set_speed(speed);
+        replay.open();
+        EXPECT_TRUE(replay.timed());
+        ASSERT_TRUE(replay.header());
+        EXPECT_EQ(replay.header()->port, "/dev/ttyUSB0");
+        EXPECT_EQ(replay.size(), frames.size()) << "the bytes from the board, not the file's";
+        EXPECT_DOUBLE_EQ(replay.total_seconds(), 2.65) << "from the recorded times";
+        ASSERT_TRUE(play_to_end(replay));
+        EXPECT_EQ(played.bytes, frames);
+        EXPECT_EQ(events, (QStringList{"bytes to 3000", "command 5300 at 150000", "bytes to 4000", "marker Marker 1 at frame 176",
+                                       "marker Marker 2 at frame 176", QString("bytes to %1").arg(frames.size())}));
+        const ReplayProgress p = replay.progress();
+        EXPECT_TRUE(p.timed);
+        EXPECT_TRUE(p.ended);
+        EXPECT_DOUBLE_EQ(p.played_seconds, 2.65);
+        EXPECT_EQ(p.position, frames.size());
+        EXPECT_EQ(played.messages, QStringList{"The replay of " + replay.path() + " reached its end. File > Restart replay plays it again."});
+    }
+}
+
+TEST(Replay, ARecordingCutByACrashPlaysToItsCutAndSaysSoOnce) {
+    QTemporaryDir dir;
+    const QByteArray frames = demo_frames(100);
+    const QByteArray whole = timed_recording([&](std::vector<std::uint8_t>& out) {
+        encode_received(1'000, u8(frames.left(1000)), out);
+        encode_marker(2'000, Marker{58, "kept"}, out);
+        encode_received(3'000, u8(frames.mid(1000)), out);
+    });
+    const QString path = write_capture(dir, "cut.bin", whole.chopped(100));
+    ReplaySource replay(path);
+    Played played(replay);
+    replay.set_speed(ReplaySource::kFastest);
+    replay.open();
+    ASSERT_TRUE(play_to_end(replay));
+    EXPECT_EQ(played.bytes, frames.left(1000));
+    ASSERT_EQ(played.messages.size(), 2) << played.messages.join("\n").toStdString();
+    EXPECT_TRUE(played.messages[0].startsWith(path + " is cut short at byte " + QString::number(whole.size() - 100) +
+                                              ": it reads whole up to 00:00:00.002"))
+        << played.messages[0].toStdString();
+    EXPECT_TRUE(played.messages[1].contains("reached its end"));
+
+    // Said at each open, once: a restart plays the same part again without a word.
+    replay.restart();
+    ASSERT_TRUE(play_to_end(replay));
+    EXPECT_EQ(played.messages.size(), 3);
+}
+
+TEST(Replay, ARecordingItCannotPlayIsOneSentenceAndStaysClosed) {
+    QTemporaryDir dir;
+    QByteArray newer = timed_recording([](std::vector<std::uint8_t>& out) { encode_received(0, std::vector<std::uint8_t>{1, 0}, out); });
+    newer[8] = 2;
+    const QByteArray nothing = timed_recording([](std::vector<std::uint8_t>& out) { encode_marker(5, Marker{0, "alone"}, out); });
+    struct Case {
+        const char* name;
+        QString path;
+        QString says;
+    };
+    const QString newer_path = write_capture(dir, "newer.bin", newer);
+    const QString nothing_path = write_capture(dir, "nothing.bin", nothing);
+    const Case cases[] = {
+        {"a newer format", newer_path, newer_path + " is a recording of format version 2, which this program does not read"},
+        {"no bytes from the board", nothing_path, "Cannot replay " + nothing_path + ": it holds no bytes from the board."},
+    };
+    for (const Case& c : cases) {
+        ReplaySource replay(c.path);
+        Played played(replay);
+        replay.open();
+        EXPECT_EQ(replay.state(), BoardConnection::State::Closed) << c.name;
+        ASSERT_EQ(played.messages.size(), 1) << c.name;
+        EXPECT_TRUE(played.messages[0].startsWith(c.says)) << played.messages[0].toStdString();
+    }
 }
