@@ -15,7 +15,7 @@
 
 namespace sensor {
 
-std::string append_line(const QString& path, const std::string& line) {
+std::string append_line(const QString& path, const std::string& line, const std::string& header) {
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder)) return QStringLiteral("cannot create the folder %1").arg(folder).toStdString();
     QFile file(path);
@@ -29,9 +29,11 @@ std::string append_line(const QString& path, const std::string& line) {
     // A device such as /dev/full has no length to go back to.
     const bool sequential = file.isSequential();
     const qint64 old_size = sequential ? 0 : file.size();
+    // Header and line in one write, so a file is never left with a header alone.
+    const std::string& text = !header.empty() && !sequential && old_size == 0 ? header + line : line;
     errno = 0;
-    const qint64 n = file.write(line.data(), static_cast<qint64>(line.size()));
-    if (n != static_cast<qint64>(line.size())) {
+    const qint64 n = file.write(text.data(), static_cast<qint64>(text.size()));
+    if (n != static_cast<qint64>(text.size())) {
         const QString reason = write_failure(file, errno);
         if (n > 0 && !sequential) file.resize(old_size);
         return reason.toStdString();
@@ -67,7 +69,7 @@ void LogFile::set_path(const QString& path) {
 QString LogFile::save_waiting_to(const QString& path) {
     std::string all;
     for (const std::string& line : lines_.lines()) all += line;
-    const std::string reason = append_line(path, all);
+    const std::string reason = append_line(path, all, header_);
     if (!reason.empty()) return QString::fromStdString(reason);
     lines_.discard();
     emit changed();
@@ -107,7 +109,7 @@ bool LogFile::flush() {
 }
 
 bool LogFile::write_waiting() {
-    const bool done = lines_.write_out(clock_.elapsed(), [this](const std::string& line) { return append_line(path_, line); });
+    const bool done = lines_.write_out(clock_.elapsed(), [this](const std::string& line) { return append_line(path_, line, header_); });
     for (const std::string& sentence : lines_.take_sentences()) emit message(QString::fromStdString(sentence));
     if (done) {
         retry_.stop();

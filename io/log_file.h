@@ -31,6 +31,10 @@ public:
 
     // Another file from now on; lines still waiting go there first.
     void set_path(const QString& path);
+    // A line (with its line end) written first into a file that is new or empty, and only then;
+    // "" (the default) for none, so the log stays lines of eight fields.
+    void set_header_line(const std::string& header) { header_ = header; }
+    const std::string& header_line() const { return header_; }
     // Writes the waiting lines to another file and forgets them; "" on success, else why not.
     QString save_waiting_to(const QString& path);
     void discard_waiting() { lines_.discard(); emit changed(); }
@@ -54,13 +58,15 @@ private:
     bool write_waiting();
 
     QString path_;
+    std::string header_;
     WaitingLines lines_;
     QElapsedTimer clock_;
     QTimer retry_;
 };
 
 // Appends one line to path: creates a missing folder; on a write cut short the file is cut back to
-// its old length, so no half line stays. Returns "" on success, otherwise the reason.
-std::string append_line(const QString& path, const std::string& line);
+// its old length, so no half line stays. A header, when given, goes first into a file that is new
+// or empty. Returns "" on success, otherwise the reason.
+std::string append_line(const QString& path, const std::string& line, const std::string& header = {});
 
 }  // namespace sensor

@@ -48,6 +48,39 @@ TEST(LogFile, AppendsToAnExistingFileAndCreatesMissingFolders) {
     EXPECT_EQ(contents(path), lines(1, 3));
 }
 
+TEST(LogFile, AHeaderLineGoesFirstIntoANewOrEmptyFileAndOnlyThere) {
+    QTemporaryDir dir;
+    const std::string header = "utc,run_clock,frame,fields,markers\r\n";
+    const QByteArray with_header = QByteArray::fromStdString(header) + lines(1, 2);
+    struct Case {
+        const char* name;
+        QByteArray before;  // the file's bytes before the first line; null: no file
+        std::string header;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        {"a new file", QByteArray(), header, with_header},
+        {"an empty file", QByteArray(""), header, with_header},
+        {"a file with lines already", lines(7, 7), header, lines(7, 7) + lines(1, 2)},
+        {"no header asked: the log is the plain lines", QByteArray(), "", lines(1, 2)},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(QString("log%1/sensors.csv").arg(n++));
+        if (!c.before.isNull()) {
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.before);
+        }
+        LogFile log(path);
+        log.set_header_line(c.header);
+        log.append(line(1));
+        log.append(line(2));
+        EXPECT_EQ(contents(path), c.after) << c.name;
+    }
+}
+
 TEST(LogFile, LinesWaitThroughAFailureAndGoOutInOrder) {
     QTemporaryDir dir;
     struct Case {
