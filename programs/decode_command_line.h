@@ -2,6 +2,7 @@
 // command line is wrong. Standard C++ only, so the program builds where Qt does not.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
@@ -9,12 +10,19 @@
 
 namespace sensor {
 
-inline constexpr const char* kDecodeUsage = "Usage: sensor-decode [--log-lines] [capture|-]";
+inline constexpr const char* kDecodeUsage = "Usage: sensor-decode [--frames|--markers|--log-lines] [capture|-]";
+
+enum class DecodeOutput : std::uint8_t {
+    Cells,     // every frame's sixteen cells, as the panel shows them
+    Frames,    // a CSV table: time, frame number, the sixteen cells, markers
+    Markers,   // a CSV table of the recording's markers
+    LogLines,  // the lines a run would have logged
+};
 
 struct DecodeRequest {
     bool help = false;
     bool version = false;
-    bool log_lines = false;
+    DecodeOutput output = DecodeOutput::Cells;
     std::optional<std::string> capture;  // a file name; none for standard input
 };
 

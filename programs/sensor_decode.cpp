@@ -1,9 +1,11 @@
-// sensor-decode: the panel's frame path without the window. Feeds a raw byte capture to the same
-// core the panel runs, from start-up, and prints each decoded frame's cells or the run's log lines.
+// sensor-decode: the panel's frame path without the window. Feeds the bytes of a capture (a
+// recording with times, or raw bytes) to the same core the panel runs, from start-up, and prints
+// each decoded frame's cells, a table of frames or markers with their times, or the run's log lines.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
 #include <variant>
@@ -14,15 +16,15 @@
 #include <io.h>
 #endif
 
-#include "programs/decode_command_line.h"
+#include "eval/csv_field.h"
+#include "eval/frame_row.h"
+#include "eval/utc_text.h"
 #include "panel/panel_logic.h"
+#include "programs/decode_command_line.h"
+#include "recording/recorded_time.h"
+#include "recording/recording_reader.h"
 
 namespace {
-
-// Nothing stands behind the panel here; every command counts as sent, so START starts a run.
-struct AcceptingSink : sensor::CommandSink {
-    bool send(const sensor::ControlMessage&) override { return true; }
-};
 
 void write_cells(const sensor::CellStore& cells, std::string& out) {
     for (std::size_t i = 0; i < cells.Text1.size(); ++i) {
@@ -31,6 +33,103 @@ void write_cells(const sensor::CellStore& cells, std::string& out) {
     }
     out += '\n';
 }
+
+// "12.000521": seconds with every recorded microsecond.
+std::string seconds_text(std::int64_t us) {
+    std::string fraction = std::to_string(us % 1'000'000);
+    return std::to_string(us / 1'000'000) + '.' + std::string(6 - fraction.size(), '0') + fraction;
+}
+
+// The bytes of a capture through the panel's core, with what each kind of output writes.
+class Decoding {
+public:
+    Decoding(sensor::DecodeOutput output, std::string name) : output_(output), name_(std::move(name)) {
+        panel_.set_sink(&sink_);
+        panel_.Load();
+        if (output_ == sensor::DecodeOutput::LogLines) panel_.Command1_Click();
+        if (output_ == sensor::DecodeOutput::Frames) out_ += "t_s,utc,frame," + sensor::frame_row_header() + ",marker\n";
+        if (output_ == sensor::DecodeOutput::Markers) out_ += "t_s,utc,frame,panel_frame,label\n";
+    }
+
+    void record(const sensor::Record& r, const sensor::RecordingReader& reader) {
+        if (r.kind == sensor::RecordKind::Marker) {
+            if (output_ == sensor::DecodeOutput::Frames) labels_.push_back(r.marker.label);
+            if (output_ == sensor::DecodeOutput::Markers)
+                out_ += times(r.us, reader) + ',' + std::to_string(frames_) + ',' + std::to_string(r.marker.frame) + ',' +
+                        sensor::csv_field(r.marker.label) + '\n';
+        }
+        if (r.kind != sensor::RecordKind::Received) return;
+        for (const std::uint8_t byte : r.bytes) {
+            ++bytes_;
+            if (!panel_.receive(byte).frame_ended) continue;
+            const sensor::FrameResult& frame = panel_.last_frame();
+            ++frames_;
+            short_ += frame.data_bytes < 16;
+            overlong_ += frame.data_bytes > 16;
+            switch (output_) {
+                case sensor::DecodeOutput::Cells: write_cells(panel_.cells(), out_); break;
+                case sensor::DecodeOutput::LogLines:
+                    if (frame.log_line) out_ += *frame.log_line;
+                    break;
+                case sensor::DecodeOutput::Frames: {
+                    // A raw capture has no times: a frame stands where its zero byte stands on the line.
+                    const std::int64_t us = reader.format() == sensor::RecordingFormat::Timed ? r.us : sensor::line_place_us(bytes_ - 1);
+                    out_ += times(us, reader) + ',' + std::to_string(frames_) + ',' + sensor::frame_row(frame) + ',' +
+                            sensor::labels_field(labels_) + '\n';
+                    labels_.clear();
+                    break;
+                }
+                case sensor::DecodeOutput::Markers: break;
+            }
+        }
+    }
+
+    std::string& out() { return out_; }
+
+    // The last words on standard error: most frames malformed, then the count.
+    void summarize() const {
+        const char* me = "sensor-decode";
+        if (frames_ == 0 && bytes_ > 0) {
+            std::fprintf(stderr, "%s: %s holds no frame (no zero byte in %lld bytes): it may not be a capture of the board's stream.\n",
+                         me, name_.c_str(), static_cast<long long>(bytes_));
+        } else if (2 * (short_ + overlong_) > frames_) {
+            std::fprintf(stderr,
+                         "%s: Most frames of %s are malformed (%llu of %llu short or overlong): it may not be a capture of the "
+                         "board's stream, or the line was not at 19200 baud.\n",
+                         me, name_.c_str(), static_cast<unsigned long long>(short_ + overlong_),
+                         static_cast<unsigned long long>(frames_));
+        }
+        std::fprintf(stderr, "%s: %llu frames from %s, %llu short, %llu overlong.\n", me, static_cast<unsigned long long>(frames_),
+                     name_.c_str(), static_cast<unsigned long long>(short_), static_cast<unsigned long long>(overlong_));
+    }
+
+private:
+    // t_s and utc; utc only where the recording says when it started.
+    static std::string times(std::int64_t us, const sensor::RecordingReader& reader) {
+        std::string text = seconds_text(us) + ',';
+        if (reader.format() == sensor::RecordingFormat::Timed) {
+            const std::int64_t utc_us = reader.header().start_utc_us + us;
+            text += sensor::utc_text(utc_us / 1000 - (utc_us % 1000 < 0 ? 1 : 0));
+        }
+        return text;
+    }
+
+    // Nothing stands behind the panel here; every command counts as sent, so START starts a run.
+    struct AcceptingSink : sensor::CommandSink {
+        bool send(const sensor::ControlMessage&) override { return true; }
+    };
+
+    sensor::DecodeOutput output_;
+    std::string name_;
+    AcceptingSink sink_;
+    sensor::PanelLogic panel_{'.'};
+    std::string out_;
+    std::vector<std::string> labels_;  // markers set since the previous frame
+    std::int64_t bytes_ = 0;
+    std::uint64_t frames_ = 0;
+    std::uint64_t short_ = 0;
+    std::uint64_t overlong_ = 0;
+};
 
 // Output still buffered goes out here, so a full disk is seen even when every write seemed to work.
 int finish_output(int status) {
@@ -91,24 +190,22 @@ int main(int argc, char** argv) {
     std::FILE* in = from_stdin ? stdin : open_capture(name);
     if (!in) return cannot_read(name, errno);
 
-    AcceptingSink sink;
-    sensor::PanelLogic panel('.');
-    panel.set_sink(&sink);
-    panel.Load();
-    if (request.log_lines) panel.Command1_Click();
-
+    Decoding decoding(request.output, name);
+    sensor::RecordingReader reader;
+    sensor::Record record;
     std::vector<unsigned char> chunk(1 << 16);
-    std::string out;
+    bool output_failed = false;
     int status = 0;
     for (;;) {
         const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), in);
-        for (std::size_t i = 0; i < n; ++i) {
-            const sensor::ByteOutcome outcome = panel.receive(chunk[i]);
-            if (!outcome.frame_ended) continue;
-            if (!request.log_lines) write_cells(panel.cells(), out);
-            else if (const auto& line = panel.last_frame().log_line) out += *line;
+        reader.feed(std::span(chunk.data(), n));
+        if (n < chunk.size()) reader.finish();
+        while (reader.next(record)) decoding.record(record, reader);
+        std::string& out = decoding.out();
+        if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) {
+            output_failed = true;
+            break;
         }
-        if (!out.empty() && std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) break;
         out.clear();
         if (n < chunk.size()) {
             if (std::ferror(in)) status = cannot_read(name, errno);
@@ -116,5 +213,11 @@ int main(int argc, char** argv) {
         }
     }
     if (!from_stdin) std::fclose(in);
-    return finish_output(status);
+    status = finish_output(status);
+    if (output_failed || status != 0) return status;
+    // A cut or a newer format is said once, before the count.
+    if (const std::string trouble = reader.trouble(name); !trouble.empty()) std::fprintf(stderr, "sensor-decode: %s\n", trouble.c_str());
+    if (reader.refused()) return 1;
+    decoding.summarize();
+    return 0;
 }

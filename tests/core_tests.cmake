@@ -51,5 +51,6 @@ endif()
 
 # The decoder end to end, as a user runs it.
 sensor_test(sensor_decode_test sensor_decode_test.cpp)
-target_compile_definitions(sensor_decode_test PRIVATE SENSOR_DECODE_PATH="$<TARGET_FILE:sensor-decode>")
+target_compile_definitions(sensor_decode_test PRIVATE SENSOR_DECODE_PATH="$<TARGET_FILE:sensor-decode>"
+  SENSOR_DECODE_MANUAL="${PROJECT_SOURCE_DIR}/packaging/man/sensor-decode.1.in" SENSOR_README="${PROJECT_SOURCE_DIR}/README.md")
 add_dependencies(sensor_decode_test sensor-decode)

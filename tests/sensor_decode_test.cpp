@@ -1,15 +1,19 @@
-// sensor-decode run as a user runs it, on captures written to a real file system and piped through
-// standard input; natively and, built for Windows, under Wine.
+// sensor-decode run as a user runs it, on captures (recordings with times, raw bytes) written to
+// a real file system and piped through standard input; natively and, built for Windows, under Wine.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "eval/frame_row.h"
+#include "recording/recording_encoder.h"
 #include "sim/frame_encoder.h"
 #include "tests/support/child_process.h"
+#include "tests/support/random_frames.h"
 
 namespace fs = std::filesystem;
 using namespace sensor;
@@ -69,6 +73,16 @@ std::vector<BoardReadings> random_frames(int count, unsigned seed) {
     return frames;
 }
 
+// The last line of every run that read its capture.
+std::string summary(const std::string& name, int frames, int short_frames = 0, int overlong = 0) {
+    return "sensor-decode: " + std::to_string(frames) + " frames from " + name + ", " + std::to_string(short_frames) + " short, " +
+           std::to_string(overlong) + " overlong.\n";
+}
+
+const std::string kUsage = "Usage: sensor-decode [--frames|--markers|--log-lines] [capture|-]\n";
+
+std::string as_text(const std::vector<std::uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
 class CaptureFile {
 public:
     explicit CaptureFile(const std::string& bytes) : path_(unique_temp_path("sensor_decode_capture")) {
@@ -91,7 +105,7 @@ TEST(SensorDecode, OneLinePerZeroByteWithTheSixteenCells) {
 
     const ChildResult r = decode({file.name()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, summary(file.name(), 300, 0, 1)) << "the first frame holds the two stray bytes";
     const auto lines = lines_of(r.out, "\n");
     ASSERT_EQ(lines.size(), 300u) << "one line per zero byte";
     for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -109,7 +123,9 @@ TEST(SensorDecode, OneLinePerZeroByteWithTheSixteenCells) {
     }
 
     // Standard input gives the same, from a file or a pipe, with or without "-".
-    EXPECT_EQ(decode({}, {file.path(), {}}).out, r.out);
+    const ChildResult from_stdin = decode({}, {file.path(), {}});
+    EXPECT_EQ(from_stdin.out, r.out);
+    EXPECT_EQ(from_stdin.err, summary("standard input", 300, 0, 1));
     EXPECT_EQ(decode({"-"}, {file.path(), {}}).out, r.out);
     EXPECT_EQ(decode({}, {std::nullopt, "\x05\x07" + encoded(sent)}).out, r.out);
 }
@@ -164,7 +180,7 @@ TEST(SensorDecode, LogLinesAreEveryFiftiethFramesLogFields) {
         const ChildResult cells = decode({file.name()});
         const ChildResult log = decode({"--log-lines", file.name()});
         ASSERT_EQ(log.status, 0) << log.err;
-        EXPECT_EQ(log.err, "");
+        EXPECT_EQ(log.err, summary(file.name(), frames));
         const auto cell_lines = lines_of(cells.out, "\n");
         const auto log_lines = lines_of(log.out, "\r\n");
         ASSERT_EQ(log_lines.size(), static_cast<std::size_t>(frames / 50));
@@ -192,9 +208,10 @@ TEST(SensorDecode, FailuresAreOneSentenceAndAnExitStatus) {
         {{folder}, 1, "sensor-decode: Cannot read " + folder + ": Is a directory.\n"},
         {{"--", "-x"}, 1, "sensor-decode: Cannot read -x: No such file or directory.\n"},
         {{""}, 1, "sensor-decode: Cannot read : No such file or directory.\n"},
-        {{"--frobnicate"}, 2, "sensor-decode: Unknown option '--frobnicate'.\nUsage: sensor-decode [--log-lines] [capture|-]\n"},
-        {{"-x", "a"}, 2, "sensor-decode: Unknown option '-x'.\nUsage: sensor-decode [--log-lines] [capture|-]\n"},
-        {{"a", "b"}, 2, "sensor-decode: Give at most one capture file.\nUsage: sensor-decode [--log-lines] [capture|-]\n"},
+        {{"--frobnicate"}, 2, "sensor-decode: Unknown option '--frobnicate'.\n" + kUsage},
+        {{"-x", "a"}, 2, "sensor-decode: Unknown option '-x'.\n" + kUsage},
+        {{"a", "b"}, 2, "sensor-decode: Give at most one capture file.\n" + kUsage},
+        {{"--markers", "--frames", "a"}, 2, "sensor-decode: Give one of --frames, --markers and --log-lines, not --markers and --frames.\n" + kUsage},
     };
     for (const Case& c : cases) {
         const ChildResult r = decode(c.args);
@@ -205,10 +222,13 @@ TEST(SensorDecode, FailuresAreOneSentenceAndAnExitStatus) {
 
     const ChildResult help = decode({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: sensor-decode [--log-lines] [capture|-]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind(kUsage, 0), 0u) << help.out;
     EXPECT_NE(help.out.find("Text1(0) to Text1(15)"), std::string::npos);
     EXPECT_NE(help.out.find("--log-lines"), std::string::npos);
     EXPECT_EQ(decode({"-h"}).out, help.out);
+    const ChildResult help_all = decode({"--help-all"});
+    EXPECT_EQ(help_all.status, 0) << "the manual lists it";
+    EXPECT_EQ(help_all.out, help.out);
 
     const ChildResult version = decode({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -234,3 +254,151 @@ TEST(SensorDecode, FullDiskIsReported) {
     }
 #endif
 }
+
+TEST(SensorDecode, ARecordingsFramesAndMarkersWithTheirTimes) {
+    const std::vector<std::uint8_t> frames = sensor::testing::model_frames(6, 4);
+    const auto part = [&](int first, int count) {
+        return std::span(frames).subspan(static_cast<std::size_t>(first) * kFrameLength, static_cast<std::size_t>(count) * kFrameLength);
+    };
+    std::vector<std::uint8_t> recording;
+    RecordingHeader header;
+    header.start_utc_us = 1'796'825'007'412'000;  // 2026-12-09T14:03:27.412Z
+    encode_header(header, recording);
+    encode_received(8'900, part(0, 2), recording);
+    encode_marker(10'000, Marker{2, "Start"}, recording);
+    encode_command(10'500, std::vector<std::uint8_t>{0x53, 0}, recording);
+    encode_received(1'517'800, part(2, 1), recording);  // after a stall of a second and a half
+    encode_marker(1'600'000, Marker{3, "a;b"}, recording);
+    encode_marker(1'600'001, Marker{3, "c"}, recording);
+    encode_received(1'700'000, part(3, 3), recording);
+    const CaptureFile file(as_text(recording));
+
+    const ChildResult cells = decode({file.name()});
+    ASSERT_EQ(cells.status, 0) << cells.err;
+    const auto cell_lines = lines_of(cells.out, "\n");
+    ASSERT_EQ(cell_lines.size(), 6u);
+    EXPECT_EQ(cells.err, summary(file.name(), 6));
+
+    const ChildResult table = decode({"--frames", file.name()});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.err, summary(file.name(), 6));
+    const auto rows = lines_of(table.out, "\n");
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[0], "t_s,utc,frame," + frame_row_header() + ",marker");
+    const std::string times[] = {"0.008900,2026-12-09T14:03:27.420Z,1,", "0.008900,2026-12-09T14:03:27.420Z,2,",
+                                 "1.517800,2026-12-09T14:03:28.929Z,3,", "1.700000,2026-12-09T14:03:29.112Z,4,",
+                                 "1.700000,2026-12-09T14:03:29.112Z,5,", "1.700000,2026-12-09T14:03:29.112Z,6,"};
+    const std::string markers[] = {"", "", "Start", "\"a;b;c\"", "", ""};
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(rows[i + 1], times[i] + cell_lines[i] + "," + markers[i]) << "frame " << i + 1;
+
+    const ChildResult listed = decode({"--markers", file.name()});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out,
+              "t_s,utc,frame,panel_frame,label\n"
+              "0.010000,2026-12-09T14:03:27.422Z,2,2,Start\n"
+              "1.600000,2026-12-09T14:03:29.012Z,3,3,\"a;b\"\n"
+              "1.600001,2026-12-09T14:03:29.012Z,3,3,c\n");
+
+    // The default output and the log's lines are those of the bytes alone.
+    const CaptureFile raw(as_text(frames));
+    EXPECT_EQ(decode({raw.name()}).out, cells.out);
+}
+
+TEST(SensorDecode, ARawCapturesFramesStandAtTheirPlaceOnTheLine) {
+    const std::vector<std::uint8_t> bytes = sensor::testing::model_frames(3, 4);
+    const CaptureFile file(as_text(bytes));
+    const auto cells = lines_of(decode({file.name()}).out, "\n");
+    const ChildResult table = decode({"--frames", file.name()});
+    ASSERT_EQ(table.status, 0) << table.err;
+    // 17, 34 and 51 bytes at 1,920 a second.
+    EXPECT_EQ(table.out, "t_s,utc,frame," + frame_row_header() + ",marker\n" + "0.008855,,1," + cells[0] + ",\n" +
+                             "0.017709,,2," + cells[1] + ",\n" + "0.026563,,3," + cells[2] + ",\n");
+    EXPECT_EQ(decode({"--markers", file.name()}).out, "t_s,utc,frame,panel_frame,label\n");
+}
+
+TEST(SensorDecode, SaysWhatIsWrongWithACaptureBeforeItsCount) {
+    std::vector<std::uint8_t> recording;
+    encode_header(RecordingHeader{}, recording);
+    const std::vector<std::uint8_t> frames = sensor::testing::model_frames(4, 2);
+    encode_received(1'000, std::span(frames).first(2 * kFrameLength), recording);
+    const std::size_t whole = recording.size();
+    encode_received(2'000, std::span(frames).subspan(2 * kFrameLength), recording);
+    const CaptureFile cut(as_text(recording).substr(0, recording.size() - 10));
+    std::vector<std::uint8_t> newer = recording;
+    newer[8] = 2;
+    const CaptureFile newer_file(as_text(newer));
+    const CaptureFile text("A line of text, and another.\nNo zero byte anywhere.\n");
+
+    struct Case {
+        const char* name;
+        const CaptureFile& file;
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"a recording cut short", cut, 0,
+         "sensor-decode: " + cut.name() + " is cut short at byte " + std::to_string(recording.size() - 10) +
+             ": it reads whole up to 00:00:00.001 (byte " + std::to_string(whole) +
+             "); the last 37 bytes, part of a record of 47 bytes, are left out.\n" + summary(cut.name(), 2)},
+        {"a newer format", newer_file, 1,
+         "sensor-decode: " + newer_file.name() +
+             " is a recording of format version 2, which this program does not read (it reads version 1); open it with the "
+             "sensor-panel that made it, or a newer one.\n"},
+        {"not the board's stream", text, 0,
+         "sensor-decode: " + text.name() + " holds no frame (no zero byte in 52 bytes): it may not be a capture of the board's stream.\n" +
+             summary(text.name(), 0)},
+    };
+    for (const Case& c : cases) {
+        const ChildResult r = decode({c.file.name()});
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
+    }
+
+    // A picture or any other file: most of its "frames" are short or overlong.
+    std::string picture;
+    for (int i = 0; i < 5000; ++i) picture += static_cast<char>((i * 37 + i / 91) % 97);
+    const CaptureFile png(picture);
+    const ChildResult p = decode({png.name()});
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(p.err.rfind("sensor-decode: Most frames of " + png.name() + " are malformed (", 0), 0u) << p.err;
+    EXPECT_EQ(std::count(p.err.begin(), p.err.end(), '\n'), 2) << "the warning and the count: " << p.err;
+}
+
+#ifndef _WIN32
+// Every option in the words --help says it: in the manual page and in the README. (Which options
+// each manual names is held for every program beside the other programs' tests.)
+TEST(SensorDecode, TheManualAndTheReadmeSayEachOptionAsHelpSaysIt) {
+    const std::string help = decode({"--help"}).out;
+    const auto read = [](const char* path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    std::string manual = read(SENSOR_DECODE_MANUAL);
+    for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.erase(at, 1);
+    const std::string readme = read(SENSOR_README);
+    const std::size_t from = help.find("Options:\n") + 9;
+    const std::string options = help.substr(from, help.find("\n\nArguments:") - from);
+    int listed = 0;
+    for (const std::string& line : split(options, '\n')) {
+        const std::size_t gap = line.find("  ", 2);
+        const std::string names = line.substr(2, gap - 2);
+        const std::string what = line.substr(line.find_first_not_of(' ', gap));
+        ++listed;
+        // In the manual, a paragraph whose term names the option and whose first line is the help's.
+        const std::size_t at = manual.find("\n" + what + "\n");
+        ASSERT_NE(at, std::string::npos) << "the manual on " << names << ": " << what;
+        const std::string term = manual.substr(manual.rfind('\n', at - 1) + 1, at - manual.rfind('\n', at - 1) - 1);
+        std::string readme_names;
+        for (std::string name : split(names, ',')) {
+            name.erase(0, name.find_first_not_of(' '));
+            EXPECT_NE(term.find(name), std::string::npos) << term;
+            readme_names += (readme_names.empty() ? "`" : ", `") + name + "`";
+        }
+        EXPECT_NE(readme.find("- " + readme_names + ": " + what), std::string::npos) << "the README on " << names << ": " << what;
+    }
+    EXPECT_EQ(listed, 6);
+}
+#endif
