@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The whole test run: installs what is missing, builds and runs every test in the normal and the
-# sanitizer build, fuzzes the frame path for a few seconds when clang is present, then runs the
-# core and sensor-decode built for Windows under Wine.
+# sanitizer build, fuzzes the frame path and the recording reader for a few seconds when clang is
+# present, then runs the core and sensor-decode built for Windows under Wine.
 # Usage: scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,11 +19,12 @@ for preset in check sanitize; do
 done
 
 if command -v clang++ >/dev/null; then
-  echo "== fuzzing the frame path"
+  echo "== fuzzing the frame path and the recording reader"
   cmake --preset fuzz >/dev/null
   cmake --build --preset fuzz
-  mkdir -p build/fuzz/corpus
+  mkdir -p build/fuzz/corpus build/fuzz/recording_corpus
   build/fuzz/fuzz/frame_path_fuzz -max_total_time=10 -max_len=4096 -print_final_stats=0 build/fuzz/corpus 2>&1 | tail -n 3
+  build/fuzz/fuzz/recording_reader_fuzz -max_total_time=5 -max_len=4096 -print_final_stats=0 build/fuzz/recording_corpus 2>&1 | tail -n 3
 else
   echo "== clang++ not found: fuzzing skipped"
 fi
