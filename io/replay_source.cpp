@@ -2,11 +2,6 @@
 
 #include <QFileInfo>
 
-#include <cmath>
-#include <cstring>
-#include <span>
-
-#include "io/reason_text.h"
 #include "recording/recorded_time.h"
 
 namespace sensor {
@@ -17,11 +12,6 @@ namespace {
 constexpr int kTickMs = 10;
 // In a recorded stall nothing is due for a while; the progress still moves this often.
 constexpr qint64 kProgressMs = 250;
-constexpr qint64 kReadBytes = 64 * 1024;
-
-std::span<const std::uint8_t> byte_span(const QByteArray& bytes) {
-    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())};
-}
 
 }  // namespace
 
@@ -42,92 +32,24 @@ QString ReplaySource::description() const {
 
 std::optional<RecordingHeader> ReplaySource::header() const {
     if (!timed()) return std::nullopt;
-    return header_;
+    return file_.header();
 }
 
 void ReplaySource::open() {
     if (state_ == State::Open) return;
-    const QFileInfo info(path_);
-    QString refusal;
-    if (!info.exists()) {
-        refusal = QStringLiteral("no such file");
-    } else if (info.isDir()) {
-        refusal = QStringLiteral("it is a folder, not a capture file");
-    } else {
-        file_.setFileName(path_);
-        // Unbuffered: a look at the magic must not hold bytes that a file cut under the replay has lost.
-        if (!file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            refusal = reason_text(file_.errorString());
-        } else if (file_.isSequential()) {
-            // A pipe or a device has no length, so there is nothing to pace against or restart.
-            refusal = QStringLiteral("it is not a regular file");
-        } else if (file_.size() == 0) {
-            refusal = QStringLiteral("the file is empty");
-        }
-    }
-    if (!refusal.isEmpty()) refusal = QStringLiteral("Cannot replay %1: %2.").arg(path_, refusal);
-
-    QString cut;
-    if (refusal.isEmpty()) {
-        const QByteArray head = file_.read(static_cast<qint64>(kRecordingMagic.size()));
-        file_.seek(0);
-        const bool magic = head.size() == static_cast<qsizetype>(kRecordingMagic.size()) &&
-                           std::memcmp(head.constData(), kRecordingMagic.data(), kRecordingMagic.size()) == 0;
-        format_ = magic ? RecordingFormat::Timed : RecordingFormat::Raw;
-        pace_.set_by_bytes(!magic);
-        if (magic) {
-            open_timed(&refusal, &cut);
-        } else {
-            size_ = file_.size();
-            total_us_ = line_place_us(size_ - 1);
-        }
-    }
+    const QString refusal = file_.open(path_);
     if (!refusal.isEmpty()) {
-        file_.close();
-        format_ = RecordingFormat::Undecided;
         emit message(refusal);
         return;
     }
+    pace_.set_by_bytes(!file_.timed());
+    size_ = file_.received_bytes();
+    total_us_ = file_.last_us();
     told_about_commands_ = false;
-    if (!cut.isEmpty()) emit message(cut);
+    if (!file_.cut().isEmpty()) emit message(file_.cut());
     rewind();
     set_state(State::Open);
     schedule();
-}
-
-// Reads the whole recording once: how many bytes and how long it holds, and whether it was cut.
-bool ReplaySource::open_timed(QString* refusal, QString* cut) {
-    RecordingReader scan;
-    Record record;
-    qint64 received = 0;
-    for (;;) {
-        const QByteArray more = file_.read(16 * kReadBytes);
-        if (more.isEmpty()) break;
-        scan.feed(byte_span(more));
-        while (scan.next(record))
-            if (record.kind == RecordKind::Received) received += static_cast<qint64>(record.bytes.size());
-    }
-    if (file_.error() != QFileDevice::NoError) {
-        *refusal = QStringLiteral("Cannot replay %1: %2.").arg(path_, reason_text(file_.errorString()));
-        return false;
-    }
-    scan.finish();
-    while (scan.next(record))
-        if (record.kind == RecordKind::Received) received += static_cast<qint64>(record.bytes.size());
-    const QString trouble = QString::fromStdString(scan.trouble(path_.toStdString()));
-    if (scan.refused() || !scan.header_read()) {
-        *refusal = trouble;
-        return false;
-    }
-    if (received == 0) {
-        *refusal = QStringLiteral("Cannot replay %1: it holds no bytes from the board.").arg(path_);
-        return false;
-    }
-    header_ = scan.header();
-    size_ = received;
-    total_us_ = scan.last_us();
-    *cut = trouble;
-    return true;
 }
 
 void ReplaySource::close() {
@@ -199,10 +121,8 @@ void ReplaySource::finish(bool say) {
 
 // Back to the first byte, with the pace counting from now.
 void ReplaySource::rewind() {
-    file_.seek(0);
-    reader_ = RecordingReader();
+    file_.rewind();
     has_next_ = false;
-    read_to_end_ = false;
     position_ = 0;
     played_us_ = 0;
     ended_ = false;
@@ -268,11 +188,9 @@ void ReplaySource::play_raw() {
     if (chunk.size() < due - position_) {
         // The file was cut or failed under the replay: what could be read is the end of it.
         const qint64 end = position_ + chunk.size();
-        emit message(file_.error() != QFileDevice::NoError
-                         ? QStringLiteral("Cannot read %1 past byte %2: %3; the replay ends there.")
-                               .arg(path_)
-                               .arg(end)
-                               .arg(reason_text(file_.errorString()))
+        const QString error = file_.read_error();
+        emit message(!error.isEmpty()
+                         ? QStringLiteral("Cannot read %1 past byte %2: %3; the replay ends there.").arg(path_).arg(end).arg(error)
                          : QStringLiteral("%1 became shorter while it was replayed; the replay ends at byte %2.")
                                .arg(path_)
                                .arg(end));
@@ -295,25 +213,15 @@ void ReplaySource::play_raw() {
     finish(!cut);
 }
 
-// The next record of the recording into next_, reading the file as far as it takes.
+// The next record of the recording into next_; false at its end, said when a read failed.
 bool ReplaySource::next_record() {
-    for (;;) {
-        if (reader_.next(next_)) {
-            has_next_ = true;
-            return true;
-        }
-        if (read_to_end_) return false;
-        const QByteArray more = file_.read(kReadBytes);
-        if (more.isEmpty()) {
-            if (file_.error() != QFileDevice::NoError)
-                emit message(QStringLiteral("Cannot read %1 past %2: %3; the replay ends there.")
-                                 .arg(path_, QString::fromStdString(recorded_time_text(played_us_)), reason_text(file_.errorString())));
-            reader_.finish();
-            read_to_end_ = true;
-            continue;
-        }
-        reader_.feed(byte_span(more));
+    has_next_ = file_.next(next_);
+    if (!has_next_) {
+        if (const QString error = file_.read_error(); !error.isEmpty())
+            emit message(QStringLiteral("Cannot read %1 past %2: %3; the replay ends there.")
+                             .arg(path_, QString::fromStdString(recorded_time_text(played_us_)), error));
     }
+    return has_next_;
 }
 
 // Every record due by now, in order: the bytes of consecutive reads go out as one chunk, and a

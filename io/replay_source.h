@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QString>
 #include <QTimer>
 
@@ -15,8 +14,8 @@
 #include <optional>
 
 #include "io/board_connection.h"
+#include "io/recording_file.h"
 #include "link/frame_receiver.h"
-#include "recording/recording_reader.h"
 #include "recording/replay_pace.h"
 
 namespace sensor {
@@ -58,7 +57,7 @@ public:
 
     QString path() const { return path_; }
     // A recording with times; false for a raw capture. Known once open.
-    bool timed() const { return format_ == RecordingFormat::Timed; }
+    bool timed() const { return file_.timed(); }
     // Where and when the recording was made; none for a raw capture.
     std::optional<RecordingHeader> header() const;
     qint64 position() const { return position_; }  // bytes from the board handed over since the first
@@ -79,23 +78,17 @@ private:
     void play();
     void play_raw();
     void play_timed();
-    bool open_timed(QString* refusal, QString* cut);
     void rewind();
     bool next_record();
     qint64 now_us() const { return clock_.nsecsElapsed() / 1000; }
 
     QString path_;
-    QFile file_;
+    RecordingFile file_;
     QTimer timer_;
     QElapsedTimer clock_;  // started once: the pace is told its readings
     ReplayPace pace_;
-    RecordingFormat format_ = RecordingFormat::Undecided;
-    // A recording with times is read record by record as it plays.
-    RecordingReader reader_;
-    RecordingHeader header_;
-    Record next_;
+    Record next_;  // of a recording with times, the record due next
     bool has_next_ = false;
-    bool read_to_end_ = false;
     qint64 total_us_ = 0;
     qint64 played_us_ = 0;  // the time of the last record handed over
     qint64 position_ = 0;
