@@ -77,7 +77,7 @@ void RecordingReader::stop(Trouble trouble) {
 
 bool RecordingReader::read_magic() {
     const std::size_t n = std::min(available(), kRecordingMagic.size());
-    if (std::memcmp(here(), kRecordingMagic.data(), n) != 0 || (n < kRecordingMagic.size() && finished_)) {
+    if ((n > 0 && std::memcmp(here(), kRecordingMagic.data(), n) != 0) || (n < kRecordingMagic.size() && finished_)) {
         stage_ = Stage::Raw;
         format_ = RecordingFormat::Raw;
         return true;
