@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
 #include <span>
 
@@ -123,10 +124,10 @@ void CaptureFile::wake() {
 bool CaptureFile::write_held() {
     std::size_t done = 0;
     while (done < held_.size()) {
+        errno = 0;
         const qint64 n = file_.write(reinterpret_cast<const char*>(held_.data() + done), static_cast<qint64>(held_.size() - done));
         if (n <= 0) {
-            const QString reason = reason_text(file_.errorString());
-            fail(reason.isEmpty() ? QStringLiteral("the write was refused") : reason);
+            fail(write_failure(file_, errno));
             return false;
         }
         written_ += n;
