@@ -112,10 +112,16 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
         rm -rf "$work"
         if [[ ! -f $stamp ]]; then
             rm -rf "$prefix"
-            ((status == 0)) || say "the build failed; its full log is $log"
+            if ((status == 130)); then
+                say "interrupted; what was built so far is removed, and the next run starts again."
+            elif ((status != 0)); then
+                say "the build failed; its full log is $log"
+            fi
         fi
     }
     trap finish EXIT
+    # Ctrl-C reaches the whole build at once; a TERM sent to this script alone, once the running
+    # command has ended.
     trap 'exit 130' INT TERM
     : >"$log"
 
@@ -172,9 +178,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
         fail "building Qt failed (the first errors are above; all of the output is in $log)."
     fi
     cmake --install "$work/build" >>"$log" 2>&1 || fail "installing Qt into $prefix failed; see $log."
-    printf 'qt6-base %s\nconfigured in %s s, built and installed in %s s\n%s\n' \
-        "$source_version" "$configured" "$SECONDS" "${qt_options[*]}" >"$stamp"
-    say "Qt $qt_version for Windows built in $((SECONDS / 60)) min $((SECONDS % 60)) s ($(du -sh "$prefix" | cut -f1)) into:"
+    # The processor time of everything the build ran, which other work on the machine does not
+    # stretch as it does the time on the clock.
+    times >"$work/times"
+    cpu=$(awk 'function seconds(t) { split(t, f, /[ms]/); return f[1] * 60 + f[2] }
+        NR == 2 { printf "%d", seconds($1) + seconds($2) }' "$work/times")
+    printf 'qt6-base %s\nconfigured in %s s, built and installed in %s s, %s s of processor time\n%s\n' \
+        "$source_version" "$configured" "$SECONDS" "$cpu" "${qt_options[*]}" >"$stamp"
+    say "Qt $qt_version for Windows built in $((SECONDS / 60)) min $((SECONDS % 60)) s, using $((cpu / 60)) min of processor time on $(nproc) cores ($(du -sh "$prefix" | cut -f1)), into:"
     echo "$prefix"
 }
 
