@@ -31,7 +31,7 @@ main() {
         elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
             as_root=(sudo -n)
         else
-            fail "${missing[*]} missing and this user cannot install them; as root run: apt-get install ${missing[*]}"
+            fail "${missing[*]} missing, and this user cannot install packages (not root, no sudo without a password); as root run: apt-get install ${missing[*]}"
         fi
         say "installing missing packages: ${missing[*]}"
         "${as_root[@]}" apt-get update -qq || fail "apt-get update failed (see above), so ${missing[*]} cannot be installed."
