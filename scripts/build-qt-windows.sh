@@ -107,6 +107,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
     rm -rf "$prefix"
     work=$(mktemp -d "$cache_root/build-$qt_version-$options_hash.XXXXXX")
     log=$cache_root/$qt_version-$options_hash.log
+    # shellcheck disable=SC2317 # run by the EXIT trap
     finish() {
         local status=$?
         rm -rf "$work"
@@ -189,5 +190,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
     echo "$prefix"
 }
 
-# The whole script is read before it runs: editing it during a build does not disturb the build.
-main "$@"
+# Bash reads a script as it runs it: main and the exit on one line mean nothing after them is
+# read, so editing this file during a build does not disturb the build.
+main "$@"; exit
