@@ -11,6 +11,7 @@ set -euo pipefail
 say() { echo "build-qt-windows: $*" >&2; }
 fail() {
     say "$*"
+    said_why=1
     exit 1
 }
 
@@ -115,8 +116,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
             rm -rf "$prefix"
             if ((status == 130)); then
                 say "interrupted; what was built so far is removed, and the next run starts again."
-            elif ((status != 0)); then
-                say "the build failed; its full log is $log"
+            elif ((status != 0)) && [[ -z ${said_why:-} ]]; then
+                say "the build stopped (status $status); its full log is $log"
             fi
         fi
     }
