@@ -1,0 +1,24 @@
+// Texts laid out once and kept, so a plot painted again does not shape the same label again.
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QRectF>
+#include <QStaticText>
+#include <QString>
+
+class QPainter;
+
+namespace sensor {
+
+class LabelCache {
+public:
+    const QStaticText& get(const QFont& font, const QString& text) const;
+    // Draws `text` in the painter's font, placed in `rect` by Qt alignment flags, on whole pixels.
+    void draw(QPainter& painter, const QRectF& rect, int flags, const QString& text) const;
+
+private:
+    mutable QHash<QString, QStaticText> labels_;
+};
+
+}  // namespace sensor
