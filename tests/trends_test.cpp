@@ -405,10 +405,10 @@ TEST(TrendView, GridOfWholeColumns) {
     EXPECT_EQ(grid.absolute_column(end + 30 * kMs) - grid.absolute_column(end), 3);
 }
 
-TEST(TrendRedraws, AtMostThirtyASecondOnlyWhenShownUnpausedAndChanged) {
+TEST(TrendRedraws, AtMostThirtyASecondTenMovingOnOnlyWhenShownUnpausedAndChanged) {
     // Times in ms; each step is (time, what happens); `due` is when the redraw is due after it,
     // -1 for none.
-    enum What { Change, ChangeNewestColumn, Draw, Hide, Show, Pause, Resume };
+    enum What { Change, MoveOn, ChangeNewestColumn, Draw, Hide, Show, Pause, Resume };
     struct Step {
         std::int64_t at_ms;
         What what;
@@ -423,6 +423,7 @@ TEST(TrendRedraws, AtMostThirtyASecondOnlyWhenShownUnpausedAndChanged) {
         {"nothing changed, nothing due", {{100, Change, 100}, {100, Draw, -1}, {500, Draw, -1}}},
         {"34 ms after the last redraw at the soonest", {{0, Change, 0}, {0, Draw, -1}, {10, Change, 34}, {20, Change, 34}}},
         {"a late change is drawn at once", {{0, Change, 0}, {0, Draw, -1}, {200, Change, 200}}},
+        {"moving on waits 100 ms", {{0, Change, 0}, {0, Draw, -1}, {10, MoveOn, 100}, {20, MoveOn, 100}, {50, Change, 50}}},
         {"the newest column alone waits a column's time",
          {{0, Change, 0}, {0, Draw, -1}, {10, ChangeNewestColumn, 650}, {300, Change, 300}}},
         {"hidden: nothing drawn, shown again: due", {{0, Hide, -1}, {10, Change, -1}, {20, Show, 10}}},
@@ -437,6 +438,7 @@ TEST(TrendRedraws, AtMostThirtyASecondOnlyWhenShownUnpausedAndChanged) {
             const std::int64_t now = s.at_ms * kMs;
             switch (s.what) {
             case Change: gate.changed(now); break;
+            case MoveOn: gate.changed(now, RedrawGate::kMoveGapNs); break;
             case ChangeNewestColumn: gate.changed(now, 650 * kMs); break;
             case Draw: gate.drawn(now); break;
             case Hide: gate.set_shown(false); break;
@@ -449,18 +451,21 @@ TEST(TrendRedraws, AtMostThirtyASecondOnlyWhenShownUnpausedAndChanged) {
         }
     }
 
-    // A change every millisecond for a second, drawn whenever due: never more than 30.
-    RedrawGate gate;
-    gate.set_shown(true);
-    int redraws = 0;
-    for (std::int64_t ms = 0; ms < 1000; ++ms) {
-        gate.changed(ms * kMs);
-        if (gate.due_ns() && *gate.due_ns() <= ms * kMs) {
-            gate.drawn(ms * kMs);
-            ++redraws;
+    // A change every millisecond for a second, drawn whenever due: never more than 30, and no more
+    // than 10 of the view moving on.
+    for (const auto& [gap, most] : {std::pair{RedrawGate::kMinGapNs, 30}, std::pair{RedrawGate::kMoveGapNs, 10}}) {
+        RedrawGate gate;
+        gate.set_shown(true);
+        int redraws = 0;
+        for (std::int64_t ms = 0; ms < 1000; ++ms) {
+            gate.changed(ms * kMs, gap);
+            if (gate.due_ns() && *gate.due_ns() <= ms * kMs) {
+                gate.drawn(ms * kMs);
+                ++redraws;
+            }
         }
+        EXPECT_EQ(redraws, most) << "a change every " << gap / kMs << " ms at the most";
     }
-    EXPECT_EQ(redraws, 30);
 }
 
 TEST(TrendMarkers, KeptInTimeOrderWithBoundedLabels) {

@@ -570,6 +570,7 @@ TEST(TrendAxes, StepsRangesAndRunTime) {
         {"metres on whole metres", PlotKind::Ultrasonic, {1.0f, 3.6f}, {0, 4}},
         {"the same a little higher", PlotKind::Ultrasonic, {1.1f, 3.5f}, {0, 4}},
         {"the threshold in view", PlotKind::Ground, {600, 700}, {0, 800}},
+        {"not below zero, not past the full range", PlotKind::Ultrasonic, {0.01f, 11.1f}, {0, 12}},
     };
     for (const RangeCase& c : ranges) EXPECT_EQ(fitted_range(c.kind, c.data), c.fitted) << c.name;
     const ValueRange none = fitted_range(PlotKind::Infrared, std::nullopt);

@@ -60,14 +60,22 @@ void ReducedColumns::reduce(const History& history, int from, int to) {
     }
 }
 
-// Decides for each column with values whether its line joins the previous column with values: not
-// across a frame without a value, nor across a pause in the frames.
-void ReducedColumns::mark_joins() {
+int ReducedColumns::previous_with_values(Channel channel, int column) const {
+    for (int c = column - 1; c >= -lead_; --c) {
+        if (at(channel, c).summary.values > 0) return c;
+    }
+    return -lead_ - 1;
+}
+
+// Decides for each column from `from` on with values whether its line joins the previous column
+// with values: not across a frame without a value, nor across a pause in the frames.
+void ReducedColumns::mark_joins(int from) {
     for (std::size_t ch = 0; ch < kChannelCount; ++ch) {
-        int previous = 0;
-        bool have_previous = false;
+        int previous = previous_with_values(static_cast<Channel>(ch), from);
+        bool have_previous = previous >= -lead_;
         bool broken = false;
-        for (int c = -lead_; c < width(); ++c) {
+        for (int c = std::max(previous + 1, -lead_); c < from; ++c) broken = broken || get(c).channels[ch].summary.unplottable();
+        for (int c = from; c < width(); ++c) {
             ChannelColumn& column = get(c).channels[ch];
             const ChannelSummary& s = column.summary;
             if (s.values == 0) {
@@ -92,7 +100,8 @@ void reduce_columns(const History& history, const ViewGrid& grid, std::int64_t e
     out.ring_.resize(static_cast<std::size_t>(out.lead_ + grid.width()));
     out.origin_ = 0;
     out.reduce(history, -out.lead_, grid.width());
-    out.mark_joins();
+    out.changed_from_ = -out.lead_;
+    out.mark_joins(-out.lead_);
     out.reduced_any_ = !history.empty();
     out.reduced_newest_ns_ = history.newest_ns();
 }
@@ -109,27 +118,30 @@ void advance_columns(const History& history, std::int64_t end_ns, ReducedColumns
     // Frames added since can only have gone into the column that held the newest frame or later.
     const int changed_from = static_cast<int>(std::clamp<std::int64_t>(
         out.grid_.column_of(out.reduced_newest_ns_, end_ns), -out.lead_, out.width() - shift));
-    for (int c = -out.lead_; c < changed_from; ++c) {
+    int first = changed_from;
+    // Only a column starting before the frames held, or before the blocks kept, can have changed
+    // where its sums come from; both times only move on.
+    const std::int64_t sources_move_before = std::max(history.held_from_ns(), history.time_blocks().kept_from_ns());
+    for (int c = -out.lead_; c < changed_from && out.column_start_ns(c) < sources_move_before; ++c) {
         const ReducedColumns::Source source = out.source_for(history, c);
-        if (source != out.get(c).source || source == ReducedColumns::Source::PartlyKeptBlocks) out.reduce(history, c, c + 1);
-    }
-    out.reduce(history, changed_from, out.width());
-    out.mark_joins();
-    out.reduced_newest_ns_ = history.newest_ns();
-}
-
-std::optional<ValueRange> value_range(const ReducedColumns& columns, std::span<const Channel> channels) {
-    std::optional<ValueRange> range;
-    for (const Channel channel : channels) {
-        for (int c = 0; c < columns.width(); ++c) {
-            const ChannelSummary& s = columns.at(channel, c).summary;
-            if (s.values == 0) continue;
-            if (!range) range = ValueRange{s.min, s.max};
-            range->low = std::min(range->low, s.min);
-            range->high = std::max(range->high, s.max);
+        if (source != out.get(c).source || source == ReducedColumns::Source::PartlyKeptBlocks) {
+            out.reduce(history, c, c + 1);
+            first = std::min(first, c);
         }
     }
-    return range;
+    out.reduce(history, changed_from, out.width());
+    out.changed_from_ = first;
+    // The column a quantity's first value in the ring joined has moved out of it.
+    for (std::size_t ch = 0; ch < kChannelCount; ++ch) {
+        for (int c = -out.lead_; c < first; ++c) {
+            ChannelColumn& column = out.get(c).channels[ch];
+            if (column.summary.values == 0) continue;
+            column.joins_previous = false;
+            break;
+        }
+    }
+    out.mark_joins(first);
+    out.reduced_newest_ns_ = history.newest_ns();
 }
 
 }  // namespace sensor

@@ -17,6 +17,12 @@
 
 namespace sensor {
 
+struct ValueRange {
+    float low = 0;
+    float high = 0;
+    bool operator==(const ValueRange&) const = default;
+};
+
 struct ChannelColumn {
     ChannelSummary summary;
     bool joins_previous = false;  // a line runs from the previous column with values to this one
@@ -47,6 +53,12 @@ public:
     const VerdictSummary& verdict(std::size_t ground_sensor, int column) const { return get(column).verdicts[ground_sensor]; }
     // The first column in view holding a frame, or width() when none does.
     int first_with_frames() const;
+    // The first column whose sums or joins the last reduction or move on may have changed; the
+    // columns before it hold what they held, moved with their time. -lead after a reduction.
+    int changed_from() const { return changed_from_; }
+    // The last column before `column` (and from -lead on) where the quantity has a value; none
+    // gives -lead - 1.
+    int previous_with_values(Channel channel, int column) const;
 
 private:
     friend void reduce_columns(const History&, const ViewGrid&, std::int64_t, ReducedColumns&);
@@ -63,10 +75,13 @@ private:
 
     const Column& get(int column) const { return ring_[index(column)]; }
     Column& get(int column) { return ring_[index(column)]; }
-    std::size_t index(int column) const { return (origin_ + static_cast<std::size_t>(column + lead_)) % ring_.size(); }
+    std::size_t index(int column) const {
+        const std::size_t i = origin_ + static_cast<std::size_t>(column + lead_);
+        return i < ring_.size() ? i : i - ring_.size();
+    }
     Source source_for(const History& history, int column) const;
     void reduce(const History& history, int from, int to);
-    void mark_joins();
+    void mark_joins(int from);
 
     ViewGrid grid_;
     int lead_ = 0;
@@ -75,6 +90,7 @@ private:
     bool reduced_any_ = false;
     std::vector<Column> ring_;
     std::size_t origin_ = 0;  // ring_ index of column -lead
+    int changed_from_ = 0;
 };
 
 // Reduces the view ending at end_ns (a column boundary of the grid). Reuses `out`'s storage, so a
@@ -85,15 +101,5 @@ void reduce_columns(const History& history, const ViewGrid& grid, std::int64_t e
 // that can have changed: those the view moved on to, the newest ones summed before, and any whose
 // frames left the rings since. The result equals reduce_columns for the same end.
 void advance_columns(const History& history, std::int64_t end_ns, ReducedColumns& out);
-
-struct ValueRange {
-    float low = 0;
-    float high = 0;
-    bool operator==(const ValueRange&) const = default;
-};
-
-// The lowest and highest value of the given channels over the columns in view; none when no
-// column holds a value.
-std::optional<ValueRange> value_range(const ReducedColumns& columns, std::span<const Channel> channels);
 
 }  // namespace sensor

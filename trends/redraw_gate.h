@@ -1,5 +1,6 @@
 // When the Trends plots are redrawn: only while they are shown and not paused, only when something
-// changed the picture, and at most 30 times a second. Told the time; a timer only wakes it.
+// changed the picture, at most 30 times a second, and the view moving on at most 10 times a
+// second. Told the time; a timer only wakes it.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,9 @@ class RedrawGate {
 public:
     // 1000 / 34 is under 30, so no second holds more than 30 redraws.
     static constexpr std::int64_t kMinGapNs = 34'000'000;
+    // A view moving on is followed ten times a second: smooth enough to read a trend by, and a
+    // third of what thirty times costs, where a redraw's cost is mostly the window system's.
+    static constexpr std::int64_t kMoveGapNs = 100'000'000;
 
     void set_shown(bool shown) { shown_ = shown; }
     void set_paused(bool paused) { paused_ = paused; }

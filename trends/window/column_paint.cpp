@@ -27,22 +27,25 @@ std::pair<int, int> line_rows(int from_x, int from_y, int to_x, int to_y, int x)
 
 }  // namespace
 
-void plan_columns(const ReducedColumns& columns, std::span<const Channel> channels, const RowMap& rows,
-                  std::vector<ColumnContent>& out) {
+int plan_columns(const ReducedColumns& columns, std::span<const Channel> channels, const RowMap& rows,
+                 std::vector<ColumnContent>& out, int from) {
     const int width = columns.width();
-    out.assign(static_cast<std::size_t>(width), ColumnContent{});
-    for (std::size_t t = 0; t < channels.size() && t < ColumnContent::kTraces; ++t) {
-        int previous = 0;
-        int previous_last = 0;
-        bool have_previous = false;
-        for (int c = -columns.lead(); c < width; ++c) {
+    out.resize(static_cast<std::size_t>(width));
+    const std::size_t traces = std::min<std::size_t>(channels.size(), ColumnContent::kTraces);
+    // A column from `from` on may join one before it across empty columns, which then change too.
+    int start = std::clamp(from, 0, width);
+    for (std::size_t t = 0; t < traces; ++t) start = std::min(start, std::max(columns.previous_with_values(channels[t], start) + 1, 0));
+    std::fill(out.begin() + start, out.end(), ColumnContent{});
+    for (std::size_t t = 0; t < traces; ++t) {
+        int previous = columns.previous_with_values(channels[t], start);
+        bool have_previous = previous >= -columns.lead();
+        int previous_last = have_previous ? rows.row(columns.at(channels[t], previous).summary.last) : 0;
+        for (int c = start; c < width; ++c) {
             const ChannelColumn& column = columns.at(channels[t], c);
             const ChannelSummary& s = column.summary;
-            if (c >= 0) {
-                ColumnContent& content = out[static_cast<std::size_t>(c)];
-                content.ok_ticks |= static_cast<std::uint8_t>(s.ok ? 1u << t : 0u);
-                content.err_ticks |= static_cast<std::uint8_t>(s.err ? 1u << t : 0u);
-            }
+            ColumnContent& content = out[static_cast<std::size_t>(c)];
+            content.ok_ticks |= static_cast<std::uint8_t>(s.ok ? 1u << t : 0u);
+            content.err_ticks |= static_cast<std::uint8_t>(s.err ? 1u << t : 0u);
             if (s.values == 0) continue;
             int top = rows.row(s.max);
             int bottom = rows.row(s.min);
@@ -52,7 +55,7 @@ void plan_columns(const ReducedColumns& columns, std::span<const Channel> channe
                     bottom = std::max(bottom, previous_last);
                 } else {
                     const int first = rows.row(s.first);
-                    for (int x = std::max(previous + 1, 0); x < c; ++x) {
+                    for (int x = std::max(previous + 1, start); x < c; ++x) {
                         const auto [line_top, line_bottom] = line_rows(previous, previous_last, c, first, x);
                         ColumnContent& crossed = out[static_cast<std::size_t>(x)];
                         crossed.bridge_top[t] = narrow(line_top);
@@ -60,16 +63,14 @@ void plan_columns(const ReducedColumns& columns, std::span<const Channel> channe
                     }
                 }
             }
-            if (c >= 0) {
-                out[static_cast<std::size_t>(c)].stroke_top[t] = narrow(top);
-                out[static_cast<std::size_t>(c)].stroke_bottom[t] = narrow(bottom);
-            }
+            content.stroke_top[t] = narrow(top);
+            content.stroke_bottom[t] = narrow(bottom);
             previous = c;
             previous_last = rows.row(s.last);
             have_previous = true;
         }
     }
-    for (int c = 0; c < width; ++c) {
+    for (int c = start; c < width; ++c) {
         std::uint8_t bits = 0;
         for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
             const VerdictSummary& v = columns.verdict(g, c);
@@ -77,6 +78,7 @@ void plan_columns(const ReducedColumns& columns, std::span<const Channel> channe
         }
         out[static_cast<std::size_t>(c)].verdicts = bits;
     }
+    return start;
 }
 
 namespace {

@@ -37,10 +37,13 @@ struct ColumnContent {
     bool operator==(const ColumnContent&) const = default;
 };
 
-// What columns [0, width) show of the traces `channels`, values mapped to rows by `rows`. Lines
-// coming from columns before the view are stretched into it as they would be in a wider view.
-void plan_columns(const ReducedColumns& columns, std::span<const Channel> channels, const RowMap& rows,
-                  std::vector<ColumnContent>& out);
+// What the columns from about `from` to the view's end show of the traces `channels`, values
+// mapped to rows by `rows`; `out` holds a content per column of the view. Planning starts early
+// enough to take in every line that crosses into a column from `from` on, and returns where it
+// started; the columns before that are left as they are. Lines coming from columns before the
+// view are drawn into it as they would be in a wider view.
+int plan_columns(const ReducedColumns& columns, std::span<const Channel> channels, const RowMap& rows,
+                 std::vector<ColumnContent>& out, int from = 0);
 
 // The parts every column shares and where the others go, in the picture's rows.
 struct ColumnStyle {

@@ -1,4 +1,4 @@
-// Prepared static texts by text and font.
+// Prepared static texts by font and text.
 #include "trends/window/label_cache.h"
 
 #include <QPainter>
@@ -8,15 +8,24 @@
 namespace sensor {
 
 const QStaticText& LabelCache::get(const QFont& font, const QString& text) const {
+    ForFont* cache = nullptr;
+    for (ForFont& f : fonts_) {
+        if (f.font == font && f.font.resolveMask() == font.resolveMask()) cache = &f;
+    }
+    if (!cache) {
+        cache = &fonts_[next_];
+        next_ = (next_ + 1) % fonts_.size();
+        cache->font = font;
+        cache->labels.clear();
+    }
     // Time labels change as the view moves on; a few hundred distinct ones are plenty to keep.
-    if (labels_.size() > 512) labels_.clear();
-    const QString key = text + QChar(0x1f) + font.key();
-    auto found = labels_.find(key);
-    if (found == labels_.end()) {
+    if (cache->labels.size() > 512) cache->labels.clear();
+    auto found = cache->labels.find(text);
+    if (found == cache->labels.end()) {
         QStaticText prepared(text);
         prepared.setTextFormat(Qt::PlainText);
         prepared.prepare(QTransform(), font);
-        found = labels_.insert(key, prepared);
+        found = cache->labels.insert(text, prepared);
     }
     return *found;
 }

@@ -7,6 +7,8 @@
 #include <QStaticText>
 #include <QString>
 
+#include <array>
+
 class QPainter;
 
 namespace sensor {
@@ -18,7 +20,13 @@ public:
     void draw(QPainter& painter, const QRectF& rect, int flags, const QString& text) const;
 
 private:
-    mutable QHash<QString, QStaticText> labels_;
+    // A plot draws in two fonts at most: its own and a smaller one for bands and markers.
+    struct ForFont {
+        QFont font;
+        QHash<QString, QStaticText> labels;
+    };
+    mutable std::array<ForFont, 2> fonts_;
+    mutable std::size_t next_ = 0;
 };
 
 }  // namespace sensor

@@ -167,20 +167,4 @@ QString paint_plot_frame(QImage& image, PlotKind kind, const PlotLayout& l, cons
     return shortened;
 }
 
-void paint_time_labels(QImage& image, const PlotLayout& l, std::span<const TimeLabel> times, const QFont& font,
-                       const QPalette& palette, const LabelCache& labels) {
-    QPainter painter(&image);
-    const double picture_width = image.width() / image.devicePixelRatio();
-    const QRectF strip(0, l.time_labels.top(), picture_width, l.time_labels.height());
-    painter.fillRect(strip, palette.window());
-    painter.setPen(palette.windowText().color());
-    painter.setFont(font);
-    for (const TimeLabel& t : times) {
-        const double width = labels.get(font, t.text).size().width();
-        const double centre = l.area.left() + t.column + 0.5;
-        const double left = std::clamp(centre - width / 2, 0.0, std::max(picture_width - width, 0.0));
-        labels.draw(painter, QRectF(left, strip.top(), width, strip.height()), Qt::AlignLeft | Qt::AlignVCenter, t.text);
-    }
-}
-
 }  // namespace sensor

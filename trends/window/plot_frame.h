@@ -1,6 +1,6 @@
 // What stays put around a trend plot's data while the view moves on: the title and the legend in
-// the traces' colours, the value labels, the ERR/OK and band names, the edges; and the run-time
-// labels under the time axis, painted again when they move.
+// the traces' colours, the value labels, the ERR/OK and band names, the edges. The run-time labels
+// move with the columns and are not part of it.
 #pragma once
 
 #include <QColor>
@@ -10,7 +10,6 @@
 #include <QString>
 
 #include <span>
-#include <vector>
 
 #include "trends/trend_summary.h"
 #include "trends/window/label_cache.h"
@@ -30,16 +29,5 @@ std::span<const Channel> plot_channels(PlotKind kind);
 // elided), or an empty string.
 QString paint_plot_frame(QImage& image, PlotKind kind, const PlotLayout& layout, const RowMap& rows, const QFont& font,
                          const QPalette& palette, const LabelCache& labels);
-
-struct TimeLabel {
-    QString text;
-    int column = 0;  // the column of the view its time falls in
-    bool operator==(const TimeLabel&) const = default;
-};
-
-// Paints the strip of run-time labels across the picture's whole width, each centred on its
-// column and kept whole inside the picture.
-void paint_time_labels(QImage& image, const PlotLayout& layout, std::span<const TimeLabel> times, const QFont& font,
-                       const QPalette& palette, const LabelCache& labels);
 
 }  // namespace sensor

@@ -31,7 +31,11 @@ ValueRange fitted_range(PlotKind kind, std::optional<ValueRange> data) {
     const float pad = std::max((data->high - data->low) * 0.05f, least);
     const double low = data->low - pad, high = data->high + pad;
     const double step = value_step(high - low, 4);
-    return {static_cast<float>(std::floor(low / step) * step), static_cast<float>(std::ceil(high / step) * step)};
+    // Whole steps, but not past what the quantity can take unless the data itself is.
+    const ValueRange full = full_range(kind);
+    const double snapped_low = std::floor(low / step) * step, snapped_high = std::ceil(high / step) * step;
+    return {static_cast<float>(data->low >= full.low ? std::max(snapped_low, static_cast<double>(full.low)) : snapped_low),
+            static_cast<float>(data->high <= full.high ? std::min(snapped_high, static_cast<double>(full.high)) : snapped_high)};
 }
 
 double value_step(double span, int max_steps) {

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <vector>
 
@@ -54,8 +55,8 @@ public:
     }
 
     QRect area(QSize size) const { return PlotLayout(kind_, size, time_labels_).area; }
-    // The part of the picture that moves on with the view.
-    QRect columns_rect(QSize size) const { return PlotLayout(kind_, size, time_labels_).columns; }
+    // The part of the picture that moves on with the view: the columns and the time labels under them.
+    QRect moving_rect(QSize size) const;
 
     // What an update changed: everything, or the columns moved on by `shift` pixels and `region`
     // to paint again where it is now.
@@ -79,14 +80,22 @@ public:
     QString shortened() const { return shortened_; }
 
 private:
-    struct MarkerLabel {
-        std::uint64_t index = 0;
+    // A text over the columns that moves with them: a run time under the axis, a marker's label.
+    struct Overlay {
+        enum class Kind : std::uint8_t { Time, Marker };
+        Kind kind = Kind::Time;
         QRect rect;
         QString text;
+        bool operator==(const Overlay&) const = default;
     };
 
-    void plan(const ReducedColumns& columns, const History& history, const RowMap& rows);
-    std::vector<MarkerLabel> marker_labels(const ReducedColumns& columns, const History& history, const PlotLayout& l) const;
+    // The plot's lowest and highest value in columns [from, n) of the view.
+    void take_extremes(const ReducedColumns& columns, int from);
+    std::optional<ValueRange> extremes() const;
+    // Plans the columns from about `from` on; returns where planning started.
+    int plan(const ReducedColumns& columns, const History& history, const RowMap& rows, int from);
+    std::vector<Overlay> overlays(const ReducedColumns& columns, const History& history, const PlotLayout& l) const;
+    QRegion overlays_changed(const std::vector<Overlay>& now, int shift) const;
     std::size_t ring_slot(std::int64_t absolute_column) const;
     QFont small_font() const;
 
@@ -107,16 +116,20 @@ private:
     ViewGrid grid_;
     std::int64_t end_ns_ = 0;
     std::int64_t first_column_ = 0;  // the absolute column of column 0
+    std::uint64_t markers_seen_ = 0;
 
     QImage frame_;  // the whole picture's size; its columns part is not shown
     QRect columns_rect_;
+    QRect moving_rect_;
     QImage ring_;  // the columns part: column c of the view at ring_slot(first_column_ + c)
     ColumnStyle style_;
     std::vector<ColumnContent> drawn_;    // by ring slot
     std::vector<ColumnContent> planned_;  // by column of the view
-    std::vector<TimeLabel> times_planned_;
-    std::vector<TimeLabel> times_drawn_;
-    std::vector<MarkerLabel> markers_drawn_;
+    // By ring slot: the plot's lowest and highest value in the column, low > high when it has none.
+    std::vector<ValueRange> extremes_;
+    std::vector<Overlay> overlays_;
+    mutable std::map<std::int64_t, QString> tick_texts_;  // by tick number
+    mutable std::int64_t tick_texts_ns_ = 0;
     QString shortened_;
     LabelCache labels_;
 };

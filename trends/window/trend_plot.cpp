@@ -41,14 +41,14 @@ void TrendPlot::bring_up_to_date() {
         return;
     }
     const TrendPicture::Change change = picture_.update(*columns_, *history_, size(), devicePixelRatioF(), font(), palette());
-    setToolTip(picture_.shortened());
+    if (toolTip() != picture_.shortened()) setToolTip(picture_.shortened());
     if (change.all) {
         update();
         return;
     }
     if (change.shift > 0) {
         // The screen moves what is drawn; only what moved in and what changed is painted.
-        scroll(-change.shift, 0, picture_.columns_rect(size()));
+        scroll(-change.shift, 0, picture_.moving_rect(size()));
         if (cursor_column_ >= 0) {
             update(cursor_rect(cursor_column_ - change.shift));
             update(cursor_rect(cursor_column_));
@@ -89,7 +89,7 @@ void TrendPlot::paintEvent(QPaintEvent* event) {
     // Resized since the last view: the picture follows at once, the new view comes after.
     if (picture_.size() != size() && columns_ && history_) {
         picture_.update(*columns_, *history_, size(), devicePixelRatioF(), font(), palette());
-        setToolTip(picture_.shortened());
+        if (toolTip() != picture_.shortened()) setToolTip(picture_.shortened());
     }
     QPainter painter(this);
     picture_.paint(painter, event->region());

@@ -87,14 +87,20 @@ ViewGrid TrendsWindow::grid() const {
 
 void TrendsWindow::frame_added() {
     if (history_.markers().end_index() != markers_seen_) marker_added();
-    if (gate_.paused() || history_.empty()) return;
+    // A redraw as soon as the pace allows is already on its way.
+    if (gate_.paused() || history_.empty() || soon_) return;
     const ViewGrid g = grid();
-    if (columns_.empty() || !(g == columns_.grid()) || g.end_after(history_.newest_ns()) != columns_.end_ns()) {
+    if (columns_.empty() || !(g == columns_.grid())) {
         gate_.changed(clock_());
+        soon_ = true;
+    } else if (g.end_after(history_.newest_ns()) != columns_.end_ns()) {
+        gate_.changed(clock_(), RedrawGate::kMoveGapNs);
+        soon_ = true;
     } else if (!gate_.pending() && changes_newest_column(history_.end_index() - 1)) {
         // Only the newest pixel column changed: shown when the view moves on, or after one
-        // column's time at the latest, so a long span costs a redraw or two a second.
-        gate_.changed(clock_(), g.column_ns());
+        // column's time at the latest, so a long span costs a redraw or two a second; never
+        // sooner than the view's own moving on would be.
+        gate_.changed(clock_(), std::max(g.column_ns(), RedrawGate::kMoveGapNs));
     } else {
         return;
     }
@@ -104,6 +110,7 @@ void TrendsWindow::frame_added() {
 void TrendsWindow::marker_added() {
     markers_seen_ = history_.markers().end_index();
     gate_.changed(clock_());
+    soon_ = true;
     schedule();
 }
 
@@ -175,6 +182,7 @@ void TrendsWindow::redraw_now() {
     }
     for (TrendPlot* plot : plots_) plot->show_view(&columns_, &history_);
     gate_.drawn(clock_());
+    soon_ = false;
     ++redraws_;
     update_readout();
 }
@@ -249,14 +257,13 @@ QString TrendsWindow::readout() const {
 }
 
 void TrendsWindow::update_readout() {
-    const QString text = readout();
-    readout_->set_full_text(text);
     const int column = readout_column();
-    for (TrendPlot* plot : plots_) {
-        plot->set_cursor_column(column);
-        // What the readout says is what a screen reader says of the plot.
-        plot->setAccessibleDescription(text);
-    }
+    for (TrendPlot* plot : plots_) plot->set_cursor_column(column);
+    const QString text = readout();
+    if (text == readout_->full_text()) return;
+    readout_->set_full_text(text);
+    // What the readout says is what a screen reader says of the plot.
+    for (TrendPlot* plot : plots_) plot->setAccessibleDescription(text);
 }
 
 void TrendsWindow::show_message(const QString& text) {

@@ -131,6 +131,7 @@ private:
     int hover_ = -1;
     std::optional<ReadoutCursor> cursor_;
     int redraws_ = 0;
+    bool soon_ = false;  // a change waits for the soonest redraw the pace allows
     bool was_shown_ = false;
 };
 
