@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <type_traits>
 
 namespace sensor {
 
@@ -68,27 +70,32 @@ ChannelSummary TimeBlock::channel(std::size_t c) const {
     return s;
 }
 
+static_assert(std::is_trivially_copyable_v<TimeBlock> && std::is_aggregate_v<TimeBlock>,
+              "blocks live in calloc'd memory, where all zeros is an empty block");
+
 TimeBlocks::TimeBlocks(std::int64_t kept_ns) {
     std::int64_t span = kBlockNs;
     // Each coarser level keeps at least the time its finer one does, so a range the finest level
     // holds can always be summed from coarser blocks too.
     for (Level& level : levels_) {
         level.span_ns = span;
-        level.ring.resize(static_cast<std::size_t>(std::max<std::int64_t>(kept_ns, kBlockNs) / span + 2));
+        level.size = static_cast<std::size_t>(std::max<std::int64_t>(kept_ns, kBlockNs) / span + 2);
+        level.ring.reset(static_cast<TimeBlock*>(std::calloc(level.size, sizeof(TimeBlock))));
+        if (!level.ring) throw std::bad_alloc();
         span *= kFanOut;
     }
 }
 
 TimeBlock* TimeBlocks::open(Level& level, std::int64_t number) {
     if (!level.any || number > level.newest) {
-        // Blocks skipped by a pause are emptied on the way; a pause longer than the ring empties it once.
-        const std::int64_t from = level.any ? std::max(level.newest + 1, number - static_cast<std::int64_t>(level.ring.size()) + 1)
-                                            : number - static_cast<std::int64_t>(level.ring.size()) + 1;
-        for (std::int64_t n = from; n <= number; ++n) level.ring[ring_slot(n, level.ring.size())] = TimeBlock{};
+        // Blocks skipped by a pause are emptied on the way; a pause longer than the ring empties it
+        // once. Before the first frame every block is still the system's zeros.
+        const std::int64_t from = level.any ? std::max(level.newest + 1, number - static_cast<std::int64_t>(level.size) + 1) : number + 1;
+        for (std::int64_t n = from; n <= number; ++n) level.ring[ring_slot(n, level.size)] = TimeBlock{};
         level.newest = number;
         level.any = true;
     }
-    return &level.ring[ring_slot(number, level.ring.size())];
+    return &level.ring[ring_slot(number, level.size)];
 }
 
 void TimeBlocks::add(std::int64_t time_ns, const TrendPoint* points, const Verdict* verdicts) {
@@ -96,15 +103,15 @@ void TimeBlocks::add(std::int64_t time_ns, const TrendPoint* points, const Verdi
 }
 
 const TimeBlock* TimeBlocks::kept(const Level& level, std::int64_t number) const {
-    if (!level.any || number > level.newest || number <= level.newest - static_cast<std::int64_t>(level.ring.size())) return nullptr;
-    const TimeBlock& b = level.ring[ring_slot(number, level.ring.size())];
+    if (!level.any || number > level.newest || number <= level.newest - static_cast<std::int64_t>(level.size)) return nullptr;
+    const TimeBlock& b = level.ring[ring_slot(number, level.size)];
     return b.frames > 0 ? &b : nullptr;
 }
 
 std::int64_t TimeBlocks::kept_from_ns() const {
     const Level& finest = levels_[0];
     if (!finest.any) return 0;
-    return (finest.newest - static_cast<std::int64_t>(finest.ring.size()) + 1) * finest.span_ns;
+    return (finest.newest - static_cast<std::int64_t>(finest.size) + 1) * finest.span_ns;
 }
 
 const TimeBlock* TimeBlocks::block(std::int64_t number) const { return kept(levels_[0], number); }
@@ -137,7 +144,7 @@ void TimeBlocks::add_to(std::int64_t begin_ns, std::int64_t end_ns, FrameSummary
 
 std::size_t TimeBlocks::memory_bytes() const {
     std::size_t bytes = 0;
-    for (const Level& level : levels_) bytes += level.ring.size() * sizeof(TimeBlock);
+    for (const Level& level : levels_) bytes += level.size * sizeof(TimeBlock);
     return bytes;
 }
 

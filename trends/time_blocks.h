@@ -1,13 +1,15 @@
 // What every 100 ms of the run amounted to, kept for eight hours after the frames themselves are
 // gone: per quantity its extremes, first and last values and marks, the verdicts seen, and when the
 // block's first and last frames came. Blocks of 1 s and 10 s are kept beside them, so a column of
-// many minutes is summed from a few dozen blocks. Memory is allocated once.
+// many minutes is summed from a few dozen blocks. Memory is allocated once, zeroed by the system
+// as it is first used, so a short run stays small.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "link/frame_result.h"
 #include "trends/trend_summary.h"
@@ -63,9 +65,14 @@ public:
     std::size_t memory_bytes() const;
 
 private:
+    struct Free {
+        void operator()(TimeBlock* blocks) const { std::free(blocks); }
+    };
     struct Level {
         std::int64_t span_ns = kBlockNs;
-        std::vector<TimeBlock> ring;
+        // From calloc: a block of zeros is an empty block, and pages never used cost nothing.
+        std::unique_ptr<TimeBlock[], Free> ring;
+        std::size_t size = 0;
         std::int64_t newest = 0;  // the newest block's number on this level
         bool any = false;
     };
