@@ -364,6 +364,32 @@ TEST(TrendReduction, VerdictsAndColumnTimes) {
     EXPECT_EQ(out.first_with_frames(), 0);
 }
 
+TEST(TrendReduction, AFrameInTheNewestColumnChangesItOnlyWhenItIsDrawnDifferently) {
+    struct Case {
+        const char* name;
+        FrameResult frame;
+        bool changes;
+    };
+    const Case cases[] = {
+        {"the same values", frame_with(1.0, cm(20), 500), false},
+        {"a value between the extremes", frame_with(1.5, cm(25), 600), false},
+        {"a new highest value", frame_with(2.5, cm(20), 500), true},
+        {"a new lowest value", frame_with(0.5, cm(20), 500), true},
+        {"a first ERR", frame_with(1.0, kErr, 500), true},
+        {"a first other verdict", frame_with(1.0, cm(20), 100), true},
+    };
+    for (const Case& c : cases) {
+        History h(64);
+        h.add(1 * kMs, frame_with(1.0, cm(20), 500));
+        h.add(2 * kMs, frame_with(2.0, cm(30), 700));
+        ReducedColumns out;
+        const ViewGrid grid(100 * kMs, 10);
+        reduce_columns(h, grid, grid.end_after(h.newest_ns()), out);
+        h.add(3 * kMs, c.frame);
+        EXPECT_EQ(changes_newest_column(h, out, h.end_index() - 1), c.changes) << c.name;
+    }
+}
+
 TEST(TrendView, GridOfWholeColumns) {
     struct Case {
         const char* name;

@@ -144,4 +144,27 @@ void advance_columns(const History& history, std::int64_t end_ns, ReducedColumns
     out.reduced_newest_ns_ = history.newest_ns();
 }
 
+bool changes_newest_column(const History& history, const ReducedColumns& columns, std::uint64_t index) {
+    const int last = columns.width() - 1;
+    if (last < 0) return false;
+    FrameSummary with;
+    for (std::size_t c = 0; c < kChannelCount; ++c) with.channels[c] = columns.at(static_cast<Channel>(c), last).summary;
+    for (std::size_t g = 0; g < kGroundSensorCount; ++g) with.verdicts[g] = columns.verdict(g, last);
+    const FrameSummary before = with;
+    history.add_to(index, with);
+    for (std::size_t c = 0; c < kChannelCount; ++c) {
+        const ChannelSummary& a = before.channels[c];
+        const ChannelSummary& b = with.channels[c];
+        if ((a.values == 0) != (b.values == 0) || a.min != b.min || a.max != b.max || a.err != b.err || a.ok != b.ok) {
+            return true;
+        }
+    }
+    for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
+        if (before.verdicts[g].black != with.verdicts[g].black || before.verdicts[g].white != with.verdicts[g].white) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace sensor

@@ -102,4 +102,9 @@ void reduce_columns(const History& history, const ViewGrid& grid, std::int64_t e
 // frames left the rings since. The result equals reduce_columns for the same end.
 void advance_columns(const History& history, std::int64_t end_ns, ReducedColumns& out);
 
+// Whether the held frame `index`, added to the newest column of `columns`, changes how that column
+// is drawn: its extremes, marks or verdicts. Its first and last values only matter for joining a
+// neighbour, and a new neighbour moves the view on anyway.
+bool changes_newest_column(const History& history, const ReducedColumns& columns, std::uint64_t index);
+
 }  // namespace sensor

@@ -83,7 +83,8 @@ int plan_columns(const ReducedColumns& columns, std::span<const Channel> channel
 
 namespace {
 
-// The image's rows and pixels as the columns' picture rows and pixel columns.
+// The image's rows and pixels as the columns' picture rows and pixel columns. Every colour here
+// is opaque, so it is its own premultiplied value.
 class ColumnPixels {
 public:
     ColumnPixels(QImage& image, const ColumnStyle& style)
@@ -97,15 +98,22 @@ public:
     void fill(int x, int from, int to, QRgb pixel) const {
         from = std::max(from - top_, 0);
         to = std::min(to - top_, rows_ - 1);
-        pixel = qPremultiply(pixel);
-        for (int r = from * ratio_; r < (to + 1) * ratio_; ++r) {
-            auto* line = reinterpret_cast<QRgb*>(bits_ + r * stride_) + x * ratio_;
-            for (int dx = 0; dx < ratio_; ++dx) line[dx] = pixel;
+        uchar* line = bits_ + from * ratio_ * stride_;
+        for (int r = from * ratio_; r < (to + 1) * ratio_; ++r, line += stride_) {
+            QRgb* at = reinterpret_cast<QRgb*>(line) + x * ratio_;
+            for (int dx = 0; dx < ratio_; ++dx) at[dx] = pixel;
         }
     }
 
     void base(int x, const std::vector<QRgb>& base) const {
-        for (int r = 0; r < rows_ && r < static_cast<int>(base.size()); ++r) fill(x, r + top_, r + top_, base[static_cast<std::size_t>(r)]);
+        const int rows = std::min(rows_, static_cast<int>(base.size()));
+        uchar* line = bits_;
+        for (int r = 0; r < rows; ++r) {
+            for (int dy = 0; dy < ratio_; ++dy, line += stride_) {
+                QRgb* at = reinterpret_cast<QRgb*>(line) + x * ratio_;
+                for (int dx = 0; dx < ratio_; ++dx) at[dx] = base[static_cast<std::size_t>(r)];
+            }
+        }
     }
 
 private:
@@ -158,7 +166,7 @@ void paint_base(QImage& image, const ColumnStyle& style) {
     const int ratio = std::max(1, static_cast<int>(std::lround(image.devicePixelRatio())));
     for (int y = 0; y < image.height(); ++y) {
         const auto r = static_cast<std::size_t>(y / ratio);
-        const QRgb pixel = qPremultiply(r < style.base.size() ? style.base[r] : 0);
+        const QRgb pixel = r < style.base.size() ? style.base[r] : 0;
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         std::fill(line, line + image.width(), pixel);
     }

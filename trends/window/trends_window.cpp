@@ -96,7 +96,7 @@ void TrendsWindow::frame_added() {
     } else if (g.end_after(history_.newest_ns()) != columns_.end_ns()) {
         gate_.changed(clock_(), RedrawGate::kMoveGapNs);
         soon_ = true;
-    } else if (!gate_.pending() && changes_newest_column(history_.end_index() - 1)) {
+    } else if (!gate_.pending() && changes_newest_column(history_, columns_, history_.end_index() - 1)) {
         // Only the newest pixel column changed: shown when the view moves on, or after one
         // column's time at the latest, so a long span costs a redraw or two a second; never
         // sooner than the view's own moving on would be.
@@ -112,31 +112,6 @@ void TrendsWindow::marker_added() {
     gate_.changed(clock_());
     soon_ = true;
     schedule();
-}
-
-bool TrendsWindow::changes_newest_column(std::uint64_t index) const {
-    const int last = columns_.width() - 1;
-    if (last < 0) return false;
-    FrameSummary with;
-    for (std::size_t c = 0; c < kChannelCount; ++c) with.channels[c] = columns_.at(static_cast<Channel>(c), last).summary;
-    for (std::size_t g = 0; g < kGroundSensorCount; ++g) with.verdicts[g] = columns_.verdict(g, last);
-    const FrameSummary before = with;
-    history_.add_to(index, with);
-    // The column is drawn from its extremes, marks and verdicts; its first and last values only
-    // matter for joining a neighbour, and a new neighbour moves the view anyway.
-    for (std::size_t c = 0; c < kChannelCount; ++c) {
-        const ChannelSummary& a = before.channels[c];
-        const ChannelSummary& b = with.channels[c];
-        if ((a.values == 0) != (b.values == 0) || a.min != b.min || a.max != b.max || a.err != b.err || a.ok != b.ok) {
-            return true;
-        }
-    }
-    for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
-        if (before.verdicts[g].black != with.verdicts[g].black || before.verdicts[g].white != with.verdicts[g].white) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void TrendsWindow::schedule() {

@@ -105,8 +105,6 @@ private:
     void schedule();
     void shown_changed();
     ViewGrid grid() const;
-    // Whether adding the frame to the newest column drawn would change how that column looks.
-    bool changes_newest_column(std::uint64_t index) const;
     void show_message(const QString& text);
     void update_readout();
     int readout_column() const;
