@@ -427,7 +427,7 @@ int main(int argc, char** argv) {
         if (mode == "startup") return child_startup(args.size() >= 4 && args[3] == "demo");
         return 2;
     }
-    // --smoke: a few seconds of each part, for CI; the full run takes about six minutes.
+    // --smoke: a few seconds of each part, for CI; the full run takes about twelve minutes.
     const bool smoke = args.contains("--smoke");
     const int line_seconds = smoke ? 3 : 30, repeats = smoke ? 1 : 3, flood_seconds = smoke ? 3 : 10;
     Figures f;
