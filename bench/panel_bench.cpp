@@ -145,7 +145,11 @@ struct Figures {
     double flood_peak_mib = 0, flood_growth_kib = 0, flood_timer_p99 = 0, flood_refresh_max = 0, flood_rate = 0;
     std::vector<double> startup_ms, demo_ms;
     std::vector<double> idle_no_board, idle_silent_board;
-    std::vector<double> trends_open_cpu, trends_closed_cpu, trends_ratio;
+    struct TrendsSpan {
+        int seconds = 0;
+        std::vector<double> open_cpu, closed_cpu, ratio;
+    };
+    std::vector<TrendsSpan> trends;
     std::vector<double> sketch_cpu, sketch_floor_cpu, sketch_ratio;
 };
 
@@ -218,9 +222,21 @@ void lower_bound(Figures& f, int seconds, int repeats, const QString& variant = 
     }
 }
 
-// Two shipped panels at the line rate, a run on in each, one with Trends open at its 10 min span:
-// what Trends costs, as a ratio to the same panel in the same seconds.
-void trends_side_by_side(Figures& f, int seconds, int repeats) {
+const char* span_name(int seconds) {
+    switch (seconds) {
+    case 10: return "10 s";
+    case 60: return "1 min";
+    case 600: return "10 min";
+    case 3600: return "1 h";
+    default: return "8 h";
+    }
+}
+
+// Two shipped panels at the line rate, a run on in each, one with Trends open at the span: what
+// Trends costs, as a ratio to the same panel in the same seconds.
+void trends_side_by_side(Figures& f, int span_s, int seconds, int repeats) {
+    Figures::TrendsSpan& figures = f.trends.emplace_back();
+    figures.seconds = span_s;
     for (int r = 0; r < repeats; ++r) {
         QTemporaryDir dir;
         Pty open_pty, closed_pty;
@@ -228,8 +244,10 @@ void trends_side_by_side(Figures& f, int seconds, int repeats) {
         const auto env_for = [&](const QString& home, bool trends) {
             QDir().mkpath(home + "/.config/sensor-panel");
             QFile conf(home + "/.config/sensor-panel/sensor-panel.conf");
-            if (conf.open(QIODevice::WriteOnly))
-                conf.write(trends ? "[trends]\nspan=600\nopen=true\ngeometry=@ByteArray()\n" : "[trends]\nopen=false\n");
+            if (conf.open(QIODevice::WriteOnly)) {
+                conf.write(trends ? QStringLiteral("[trends]\nspan=%1\nopen=true\ngeometry=@ByteArray()\n").arg(span_s).toUtf8()
+                                  : QByteArray("[trends]\nopen=false\n"));
+            }
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("HOME", home);
             env.insert("XDG_CONFIG_HOME", home + "/.config");
@@ -247,8 +265,25 @@ void trends_side_by_side(Figures& f, int seconds, int repeats) {
             shares_at_line_rate({open_pty.master, closed_pty.master}, {with->processId(), without->processId()}, seconds);
         end_program(with);
         end_program(without);
-        const auto [om, cm] = keep_run(shares[0], shares[1], f.trends_open_cpu, f.trends_closed_cpu, f.trends_ratio);
-        std::fprintf(stderr, "trends run %d: open %.2f %% of a core, closed %.2f %%\n", r + 1, om * 100, cm * 100);
+        const auto [om, cm] = keep_run(shares[0], shares[1], figures.open_cpu, figures.closed_cpu, figures.ratio);
+        std::fprintf(stderr, "trends at %s, run %d: open %.2f %% of a core, closed %.2f %%\n", span_name(span_s), r + 1, om * 100,
+                     cm * 100);
+    }
+}
+
+void trends_side_by_side(Figures& f, const std::vector<int>& spans, int seconds, int repeats) {
+    for (const int span : spans) trends_side_by_side(f, span, seconds, repeats);
+}
+
+void print_trends(const Figures& f) {
+    auto pct = [](double x) { return x * 100; };
+    for (const Figures::TrendsSpan& t : f.trends) {
+        std::printf("| CPU at line rate with Trends open at its %s span, beside the same panel with Trends closed (%zu × %zu s) | "
+                    "%.2f %% of a core (median second) | closed %.2f %%; p90 open %.2f %%, closed %.2f %% | %.2f × Trends closed "
+                    "(per-run ratios %s) | ≤ 1.5 × Trends closed |\n",
+                    span_name(t.seconds), t.ratio.size(), t.open_cpu.size() / std::max<std::size_t>(t.ratio.size(), 1),
+                    pct(percentile(t.open_cpu, 0.5)), pct(percentile(t.closed_cpu, 0.5)), pct(percentile(t.open_cpu, 0.9)),
+                    pct(percentile(t.closed_cpu, 0.9)), percentile(t.ratio, 0.5), join(t.ratio).c_str());
     }
 }
 
@@ -340,13 +375,7 @@ void print(const Figures& f, int seconds, int repeats) {
                     repeats, seconds, pct(percentile(f.sketch_cpu, 0.5)), pct(percentile(f.sketch_cpu, 0.1)),
                     pct(percentile(f.sketch_cpu, 0.9)), percentile(f.sketch_ratio, 0.5),
                     pct(percentile(f.sketch_floor_cpu, 0.5)), join(f.sketch_ratio).c_str());
-    if (!f.trends_ratio.empty())
-        std::printf("| CPU at line rate with Trends open at its 10 min span, beside the same panel with Trends closed | %.2f %% "
-                    "of a core (median second) | closed %.2f %%; p90 open %.2f %%, closed %.2f %% | %.2f × Trends closed "
-                    "(per-run ratios %s) | ≤ 1.5 × Trends closed |\n",
-                    pct(percentile(f.trends_open_cpu, 0.5)), pct(percentile(f.trends_closed_cpu, 0.5)),
-                    pct(percentile(f.trends_open_cpu, 0.9)), pct(percentile(f.trends_closed_cpu, 0.9)),
-                    percentile(f.trends_ratio, 0.5), join(f.trends_ratio).c_str());
+    print_trends(f);
     if (f.terminal_ran)
         std::printf("| the same beside cutecom showing the same stream | cutecom %.2f %% of a core (median second) | p10 %.2f %%, "
                     "p90 %.2f %% | panel %.2f × cutecom (per-run ratios %s) | ≤ 0.5 × that terminal |\n",
@@ -398,7 +427,7 @@ int main(int argc, char** argv) {
         if (mode == "startup") return child_startup(args.size() >= 4 && args[3] == "demo");
         return 2;
     }
-    // --smoke: a few seconds of each part, for CI; the full run takes about six minutes.
+    // --smoke: a few seconds of each part, for CI; the full run takes about twelve minutes.
     const bool smoke = args.contains("--smoke");
     const int line_seconds = smoke ? 3 : 30, repeats = smoke ? 1 : 3, flood_seconds = smoke ? 3 : 10;
     Figures f;
@@ -413,6 +442,17 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    // Trends at every span, each beside the same panel with Trends closed.
+    const std::vector<int> spans = smoke ? std::vector<int>{10, 8 * 3600} : std::vector<int>{10, 60, 600, 3600, 8 * 3600};
+    const int trends_seconds = smoke ? 3 : 20;
+    // --trends: only those figures, for trying a change quickly.
+    if (args.contains("--trends")) {
+        if (!on_x() || !have("xdotool")) std::fprintf(stderr, "Trends beside the panel needs X and xdotool; not measured.\n");
+        else trends_side_by_side(f, spans, trends_seconds, repeats);
+        std::printf("| figure | measured | spread | ratio | goal |\n|---|---|---|---|---|\n");
+        print_trends(f);
+        return 0;
+    }
     line_rate(f, line_seconds, repeats);
     lower_bound(f, line_seconds, repeats);
     // --line-rate: only the side-by-side CPU figures, for trying a change quickly.
@@ -422,7 +462,7 @@ int main(int argc, char** argv) {
                     percentile(f.terminal_ratio, 0.5), percentile(f.sketch_ratio, 0.5), join(f.sketch_ratio).c_str());
         return 0;
     }
-    if (on_x() && have("xdotool")) trends_side_by_side(f, line_seconds, repeats);
+    if (on_x() && have("xdotool")) trends_side_by_side(f, spans, trends_seconds, repeats);
     idle(f, smoke ? 2 : 20);
     flood(f, flood_seconds);
     latency(f, smoke ? 2 : 10);

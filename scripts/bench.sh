@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every benchmark and writes the figures to BENCHMARKS.md (about seven minutes on 2 cores).
+# Runs every benchmark and writes the figures to BENCHMARKS.md (about thirteen minutes on 2 cores).
 # The panel is measured on a virtual X display beside cutecom, a general serial terminal, which
 # xdotool opens on its port; both are installed here, for the benchmark only.
 # Usage: scripts/bench.sh [--smoke]     (--smoke: a few seconds of each part, figures not kept)

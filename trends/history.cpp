@@ -1,6 +1,8 @@
 // The rings of plotted points and their block summaries, filled one frame at a time in O(1).
 #include "trends/history.h"
 
+#include "link/frame_decoder.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -29,18 +31,26 @@ std::size_t block_count(std::size_t capacity) {
 
 }  // namespace
 
-History::History(std::size_t capacity)
+History::History(std::size_t capacity, std::int64_t kept_ns, std::size_t marker_capacity)
     : capacity_(capacity),
       times_(capacity),
       points_(capacity * kChannelCount),
       verdicts_(capacity * kGroundSensorCount, Verdict::Kept),
-      blocks_(block_count(capacity)) {
+      readings_(capacity),
+      numbers_(capacity),
+      blocks_(block_count(capacity)),
+      time_blocks_(kept_ns),
+      markers_(marker_capacity) {
     if (capacity == 0) throw std::invalid_argument("a history needs room for at least one frame");
     shown_.fill(kNoneCode);
 }
 
 void History::add(std::chrono::steady_clock::time_point time, const FrameResult& frame) {
     add(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count(), frame);
+}
+
+void History::add_marker(std::chrono::steady_clock::time_point time, const Marker& marker) {
+    add_marker(std::chrono::duration_cast<std::chrono::nanoseconds>(time.time_since_epoch()).count(), marker);
 }
 
 void History::add(std::int64_t time_ns, const FrameResult& frame) {
@@ -65,7 +75,15 @@ void History::add(std::int64_t time_ns, const FrameResult& frame) {
     }
 
     const std::size_t s = slot(end_);
+    if (end_ >= capacity_) held_from_ns_ = times_[s] + 1;
     times_[s] = time_ns;
+    numbers_[s] = frame.index;
+    Readings& r = readings_[s];
+    for (std::size_t m = 0; m < 3; ++m) {
+        r.infrared[m] = static_cast<std::uint16_t>(std::clamp(frame.infrared[m], 0, 0xFFFF));
+        r.time_of_flight[m] = frame.time_of_flight[m];
+    }
+    for (std::size_t g = 0; g < kGroundSensorCount; ++g) r.ground[g] = static_cast<std::uint16_t>(std::clamp(frame.ground[g], 0, 0xFFFF));
     std::copy(shown_.begin(), shown_.end(), points_.begin() + static_cast<std::ptrdiff_t>(s * kChannelCount));
     std::copy(shown_verdict_.begin(), shown_verdict_.end(),
               verdicts_.begin() + static_cast<std::ptrdiff_t>(s * kGroundSensorCount));
@@ -73,7 +91,25 @@ void History::add(std::int64_t time_ns, const FrameResult& frame) {
     FrameSummary& block = blocks_[(end_ / kBlockFrames) % blocks_.size()];
     if (end_ % kBlockFrames == 0) block = FrameSummary{};
     add_to(end_, block);
+    std::array<TrendPoint, kChannelCount> points;
+    for (std::size_t c = 0; c < kChannelCount; ++c) points[c] = decode(shown_[c]);
+    time_blocks_.add(time_ns, points.data(), shown_verdict_.data());
     ++end_;
+}
+
+FrameResult History::frame_at(std::uint64_t index) const {
+    const std::size_t s = slot(index);
+    const Readings& r = readings_[s];
+    FrameResult f;
+    f.index = numbers_[s];
+    for (std::size_t m = 0; m < 3; ++m) {
+        f.infrared[m] = r.infrared[m];
+        f.time_of_flight[m] = r.time_of_flight[m];
+        // As the decoder computes it: whole units of time of flight, exactly held by the float.
+        f.ultrasonic_m[m] = static_cast<double>(r.time_of_flight[m]) / kTofUnitsPerFoot * kMetresPerFoot;
+    }
+    for (std::size_t g = 0; g < kGroundSensorCount; ++g) f.ground[g] = r.ground[g];
+    return f;
 }
 
 TrendPoint History::point(std::uint64_t index, Channel channel) const {

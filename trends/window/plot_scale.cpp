@@ -29,7 +29,13 @@ ValueRange fitted_range(PlotKind kind, std::optional<ValueRange> data) {
     // The smallest margin around a flat trace, in the quantity's unit.
     const float least = kind == PlotKind::Ultrasonic ? 0.05f : kind == PlotKind::Infrared ? 1.0f : 10.0f;
     const float pad = std::max((data->high - data->low) * 0.05f, least);
-    return {data->low - pad, data->high + pad};
+    const double low = data->low - pad, high = data->high + pad;
+    const double step = value_step(high - low, 4);
+    // Whole steps, but not past what the quantity can take unless the data itself is.
+    const ValueRange full = full_range(kind);
+    const double snapped_low = std::floor(low / step) * step, snapped_high = std::ceil(high / step) * step;
+    return {static_cast<float>(data->low >= full.low ? std::max(snapped_low, static_cast<double>(full.low)) : snapped_low),
+            static_cast<float>(data->high <= full.high ? std::min(snapped_high, static_cast<double>(full.high)) : snapped_high)};
 }
 
 double value_step(double span, int max_steps) {
@@ -58,7 +64,9 @@ QString run_time_text(double seconds, int decimals) {
     const auto minutes = static_cast<long long>(std::floor(rounded / 60));
     const double rest = rounded - static_cast<double>(minutes) * 60;
     const int field = decimals > 0 ? 3 + decimals : 2;
-    const QString text = QStringLiteral("%1:%2").arg(minutes).arg(rest, field, 'f', decimals, QLatin1Char('0'));
+    const QString seconds_text = QStringLiteral("%1").arg(rest, field, 'f', decimals, QLatin1Char('0'));
+    const QString text = minutes < 60 ? QStringLiteral("%1:%2").arg(minutes).arg(seconds_text)
+                                      : QStringLiteral("%1:%2:%3").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0')).arg(seconds_text);
     return seconds < 0 && rounded > 0 ? QStringLiteral("-") + text : text;
 }
 

@@ -17,8 +17,9 @@ enum class PlotKind { Ultrasonic, Infrared, Ground };
 // The full range a plot's quantity can take, for a fixed y axis.
 ValueRange full_range(PlotKind kind);
 
-// The range of the data in view with a margin, never flat; the ground plot keeps its threshold
-// in view. The full range when nothing is in view.
+// The range of the data in view with a margin, never flat, widened to whole steps a reader
+// counts in, so the axes stay put while the view moves on over similar values; the ground plot
+// keeps its threshold in view. The full range when nothing is in view.
 ValueRange fitted_range(PlotKind kind, std::optional<ValueRange> data);
 
 // Values to rows of a plot area; values outside the range stay on its edge.
@@ -40,7 +41,8 @@ double value_step(double span, int max_steps);
 // A step of seconds a reader counts in (0.1 s up to 2 h), at least min_px apart on the axis.
 double time_step(double span_s, int width_px, int min_px);
 
-// Run time as minutes and seconds, "12:05" or with decimals "12:05.25"; negative before the origin.
+// Run time as minutes and seconds, "12:05" or with decimals "12:05.25", with hours from the first
+// hour on, "1:02:05"; negative before the origin.
 QString run_time_text(double seconds, int decimals);
 
 }  // namespace sensor

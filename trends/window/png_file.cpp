@@ -1,23 +1,25 @@
-// A PNG written through QSaveFile: the old file stays whole if anything fails on the way.
+// The image encoded in memory first, so a failing disk is met by the file's write, not inside the
+// encoder (which would also complain on standard error of its own).
 #include "trends/window/png_file.h"
 
-#include <QSaveFile>
+#include <QBuffer>
+#include <QByteArray>
+
+#include "trends/window/output_file.h"
 
 namespace sensor {
 
 QString save_png(const QImage& image, const QString& path) {
-    QSaveFile file(path);
-    QString reason;
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-    } else if (!image.save(&file, "PNG")) {
-        reason = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("the image could not be encoded");
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) {
+        return QStringLiteral("Cannot save the plot to %1: the image could not be encoded. Choose a folder that exists and that you "
+                              "may write to.")
+            .arg(path);
     }
+    const QString reason = write_output_file(path, [&](QIODevice& file) { return file.write(encoded) == encoded.size(); });
     if (reason.isEmpty()) return {};
-    reason[0] = reason[0].toLower();
     return QStringLiteral("Cannot save the plot to %1: %2. Choose a folder that exists and that you may write to.").arg(path, reason);
 }
 

@@ -1,323 +1,295 @@
-// Painting one trend plot: layout, axes, legend, traces from per-column extremes, marks and bands.
+// A trend plot's picture: the frame when it changes, the columns whose content changed, and the
+// two put together where the screen needs them, with the texts that move with the columns.
 #include "trends/window/trend_picture.h"
 
-#include <QLocale>
+#include <QFontMetrics>
 #include <QPainter>
 
 #include <algorithm>
 #include <cmath>
-
-#include "eval/ground_line.h"
-#include "trends/window/column_strokes.h"
+#include <limits>
 
 namespace sensor {
 
 namespace {
 
-constexpr std::array<Channel, 3> kUltrasonic{Channel::Ultrasonic1, Channel::Ultrasonic2, Channel::Ultrasonic3};
-constexpr std::array<Channel, 3> kInfrared{Channel::Infrared1, Channel::Infrared2, Channel::Infrared3};
-constexpr std::array<Channel, 2> kGround{Channel::Ground1, Channel::Ground2};
+constexpr int kMinTimeLabelGap = 70;
 
-constexpr int kTitleHeight = 18;
-constexpr int kMarkStripHeight = 11;
-constexpr int kBandHeight = 10;
-constexpr int kBandGap = 4;
-constexpr int kTimeLabelHeight = 16;
-
-const QColor kAreaBackground(Qt::white);
-const QColor kGrid(226, 226, 226);
-const QColor kFrame(160, 160, 160);
-const QColor kMixedVerdict(140, 140, 140);
-
-QString title(PlotKind kind) {
-    switch (kind) {
-    case PlotKind::Ultrasonic: return QStringLiteral("Ultrasonic distance (m)");
-    case PlotKind::Infrared: return QStringLiteral("Infrared distance (cm)");
-    case PlotKind::Ground: return QStringLiteral("Ground reading");
-    }
-    return {};
-}
-
-QString channel_name(Channel c) {
-    switch (c) {
-    case Channel::Ultrasonic1:
-    case Channel::Infrared1: return QStringLiteral("Module 1");
-    case Channel::Ultrasonic2:
-    case Channel::Infrared2: return QStringLiteral("Module 2");
-    case Channel::Ultrasonic3:
-    case Channel::Infrared3: return QStringLiteral("Module 3");
-    case Channel::Ground1: return QStringLiteral("Ground 1");
-    case Channel::Ground2: return QStringLiteral("Ground 2");
-    }
-    return {};
+std::int64_t ceil_div(std::int64_t value, std::int64_t step) {
+    std::int64_t q = value / step;
+    if (value % step != 0 && value > 0) ++q;
+    return q;
 }
 
 }  // namespace
 
-struct TrendPicture::Layout {
-    QRect title;
-    QRect ok_strip;  // infrared only
-    QRect area;
-    QRect err_strip;  // infrared only
-    std::array<QRect, kGroundSensorCount> bands{};  // ground only
-    QRect time_labels;
-};
+QRect TrendPicture::moving_rect(QSize size) const {
+    const PlotLayout l(kind_, size, time_labels_);
+    return time_labels_ ? l.columns.united(QRect(l.columns.left(), l.time_labels.top(), l.columns.width(), l.time_labels.height()))
+                        : l.columns;
+}
 
-QColor TrendPicture::colour(Channel channel) {
-    // Told apart also by readers with the common colour-vision deficiencies.
-    switch (channel) {
-    case Channel::Ultrasonic1:
-    case Channel::Infrared1: return {0, 114, 178};
-    case Channel::Ultrasonic2:
-    case Channel::Infrared2: return {230, 159, 0};
-    case Channel::Ultrasonic3:
-    case Channel::Infrared3: return {0, 158, 115};
-    case Channel::Ground1: return {204, 121, 167};
-    case Channel::Ground2: return {213, 94, 0};
+std::size_t TrendPicture::ring_slot(std::int64_t absolute_column) const {
+    const auto n = static_cast<std::int64_t>(drawn_.size());
+    return static_cast<std::size_t>(((absolute_column % n) + n) % n);
+}
+
+QFont TrendPicture::small_font() const {
+    QFont small = font_;
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    return small;
+}
+
+void TrendPicture::take_extremes(const ReducedColumns& columns, int from) {
+    const auto chans = channels();
+    for (int c = std::max(from, 0); c < static_cast<int>(extremes_.size()); ++c) {
+        ValueRange e{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+        for (const Channel channel : chans) {
+            const ChannelSummary& s = columns.at(channel, c).summary;
+            if (s.values == 0) continue;
+            e.low = std::min(e.low, s.min);
+            e.high = std::max(e.high, s.max);
+        }
+        extremes_[ring_slot(first_column_ + c)] = e;
     }
-    return Qt::black;
 }
 
-std::span<const Channel> TrendPicture::channels() const {
-    switch (kind_) {
-    case PlotKind::Ultrasonic: return kUltrasonic;
-    case PlotKind::Infrared: return kInfrared;
-    case PlotKind::Ground: return kGround;
+std::optional<ValueRange> TrendPicture::extremes() const {
+    ValueRange all{std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()};
+    for (const ValueRange& e : extremes_) {
+        all.low = std::min(all.low, e.low);
+        all.high = std::max(all.high, e.high);
     }
-    return {};
+    if (all.low > all.high) return std::nullopt;
+    return all;
 }
 
-TrendPicture::TrendPicture(PlotKind kind) : kind_(kind) {}
-
-void TrendPicture::set_columns(const ReducedColumns* columns, std::int64_t origin_ns) {
-    columns_ = columns;
-    origin_ns_ = origin_ns;
+int TrendPicture::plan(const ReducedColumns& columns, const History& history, const RowMap& rows, int from) {
+    const MarkerStore& markers = history.markers();
+    // A marker set since is drawn in the column of its time, with no column's sums changed.
+    for (std::uint64_t m = std::max(markers_seen_, markers.begin_index()); m < markers.end_index(); ++m) {
+        from = static_cast<int>(std::min<std::int64_t>(from, std::max<std::int64_t>(0, columns.grid().column_of(markers.at(m).time_ns, columns.end_ns()))));
+    }
+    markers_seen_ = markers.end_index();
+    const int start = plan_columns(columns, channels(), rows, planned_, from);
+    const std::int64_t begin = columns.begin_ns(), end = columns.end_ns();
+    const double tick_s = time_step(static_cast<double>(end - begin) / 1e9, columns.width(), kMinTimeLabelGap);
+    const auto tick_ns = static_cast<std::int64_t>(std::llround(tick_s * 1e9));
+    const std::int64_t origin = history.origin_ns();
+    for (std::int64_t k = std::max<std::int64_t>(ceil_div(begin - origin, tick_ns), 0); origin + k * tick_ns < end; ++k) {
+        const auto c = static_cast<int>(columns.grid().column_of(origin + k * tick_ns, end));
+        if (c >= start) planned_[static_cast<std::size_t>(c)].time_tick = true;
+    }
+    for (std::uint64_t m = markers.index_at_or_after(std::max(begin, columns.column_start_ns(start))); m < markers.index_at_or_after(end); ++m) {
+        planned_[static_cast<std::size_t>(columns.grid().column_of(markers.at(m).time_ns, end))].marker = true;
+    }
+    return start;
 }
 
-QRect TrendPicture::area(QSize size) const { return layout(size).area; }
-
-TrendPicture::Layout TrendPicture::layout(QSize size) const {
-    Layout l;
-    const int width = plot_width_for(size.width());
-    int top = 0;
-    l.title = QRect(kLeftMargin, top, width, kTitleHeight);
-    top += kTitleHeight;
-    int bottom = size.height();
+std::vector<TrendPicture::Overlay> TrendPicture::overlays(const ReducedColumns& columns, const History& history,
+                                                          const PlotLayout& l) const {
+    std::vector<Overlay> out;
+    const std::int64_t begin = columns.begin_ns(), end = columns.end_ns();
     if (time_labels_) {
-        bottom -= kTimeLabelHeight;
-        l.time_labels = QRect(kLeftMargin, bottom, width, kTimeLabelHeight);
-    }
-    if (kind_ == PlotKind::Infrared) {
-        l.ok_strip = QRect(kLeftMargin, top, width, kMarkStripHeight);
-        top += kMarkStripHeight;
-        bottom -= kMarkStripHeight;
-        l.err_strip = QRect(kLeftMargin, bottom, width, kMarkStripHeight);
-    }
-    if (kind_ == PlotKind::Ground) {
-        for (std::size_t g = kGroundSensorCount; g-- > 0;) {
-            bottom -= kBandHeight;
-            l.bands[g] = QRect(kLeftMargin, bottom, width, kBandHeight);
-            bottom -= kBandGap;
+        // Run time on whole steps, none before the first frame: the run starts there. Each label is
+        // centred on its tick and kept whole inside the picture.
+        const double tick_s = time_step(static_cast<double>(end - begin) / 1e9, columns.width(), kMinTimeLabelGap);
+        const auto tick_ns = static_cast<std::int64_t>(std::llround(tick_s * 1e9));
+        const std::int64_t origin = history.origin_ns();
+        // The texts of the ticks in view are kept while the step stays, as the view moves on over them.
+        if (tick_ns != tick_texts_ns_ || tick_texts_.size() > 256) {
+            tick_texts_.clear();
+            tick_texts_ns_ = tick_ns;
+        }
+        for (std::int64_t k = std::max<std::int64_t>(ceil_div(begin - origin, tick_ns), 0); origin + k * tick_ns < end; ++k) {
+            auto found = tick_texts_.find(k);
+            if (found == tick_texts_.end()) found = tick_texts_.emplace(k, run_time_text(static_cast<double>(k) * tick_s, tick_s < 1 ? 1 : 0)).first;
+            const QString& text = found->second;
+            const int width = static_cast<int>(std::ceil(labels_.get(font_, text).size().width()));
+            const int centre = l.area.left() + static_cast<int>(columns.grid().column_of(origin + k * tick_ns, end));
+            const int left = std::clamp(centre - width / 2, 0, std::max(size_.width() - width, 0));
+            out.push_back({Overlay::Kind::Time, QRect(left, l.time_labels.top(), width, l.time_labels.height()), text});
         }
     }
-    l.area = QRect(kLeftMargin, top, width, std::max(bottom - top, 1));
-    return l;
-}
-
-const QStaticText& TrendPicture::label(const QPainter& painter, const QString& text) const {
-    // Time labels change as the view moves; a few hundred distinct ones are plenty to keep.
-    if (labels_.size() > 512) labels_.clear();
-    const QString key = text + QChar(0x1f) + QString::number(painter.font().pointSizeF());
-    auto found = labels_.find(key);
-    if (found == labels_.end()) {
-        QStaticText prepared(text);
-        prepared.setTextFormat(Qt::PlainText);
-        prepared.prepare(QTransform(), painter.font());
-        found = labels_.insert(key, prepared);
+    if (marker_labels_) {
+        const MarkerStore& markers = history.markers();
+        const QFontMetrics metrics(small_font());
+        for (std::uint64_t m = markers.index_at_or_after(begin); m < markers.index_at_or_after(end); ++m) {
+            const StoredMarker marker = markers.at(m);
+            const QString text = QString::fromUtf8(marker.label.data(), static_cast<qsizetype>(marker.label.size()));
+            const int x = l.area.left() + static_cast<int>(columns.grid().column_of(marker.time_ns, end));
+            // Left of its line, so a marker just set at the newest column is read whole.
+            const int width = metrics.horizontalAdvance(text) + 6;
+            out.push_back({Overlay::Kind::Marker, QRect(x - 1 - width, l.area.top() + 2, width, metrics.height() + 2), text});
+        }
     }
-    return *found;
+    return out;
 }
 
-void TrendPicture::draw_label(QPainter& painter, const QRectF& rect, int flags, const QString& text) const {
-    const QStaticText& prepared = label(painter, text);
-    const QSizeF size = prepared.size();
-    double x = rect.left();
-    if (flags & Qt::AlignRight) x = rect.right() - size.width();
-    if (flags & Qt::AlignHCenter) x = rect.center().x() - size.width() / 2;
-    double y = rect.top();
-    if (flags & Qt::AlignBottom) y = rect.bottom() - size.height();
-    if (flags & Qt::AlignVCenter) y = rect.center().y() - size.height() / 2;
-    painter.drawStaticText(QPointF(std::round(x), std::round(y)), prepared);
-}
-
-bool TrendPicture::have_columns() const {
-    return columns_ != nullptr && columns_->width > 0 && columns_->end_ns > columns_->begin_ns;
-}
-
-void TrendPicture::render(QImage& image, const QFont& font, const QPalette& palette) const {
-    const qreal ratio = image.devicePixelRatio();
-    const QSize size = (QSizeF(image.size()) / ratio).toSize();
-    const Layout l = layout(size);
-    const ValueRange range = fixed_range_ || !have_columns() ? full_range(kind_)
-                                                             : fitted_range(kind_, value_range(*columns_, channels()));
-    const RowMap y{l.area, range};
-    {
-        QPainter painter(&image);
-        paint_axes(painter, l, y, font, palette);
+QRegion TrendPicture::overlays_changed(const std::vector<Overlay>& now, int shift) const {
+    // The screen moved what was inside the moving part by `shift`; a text that moved whole inside
+    // it and is still there as it was needs nothing, any other is painted where it was and is.
+    QRegion region;
+    auto moved = [&](const Overlay& o) { return Overlay{o.kind, o.rect.translated(-shift, 0), o.text}; };
+    auto inside = [&](const QRect& r) { return moving_rect_.contains(r); };
+    for (const Overlay& before : overlays_) {
+        const Overlay after = moved(before);
+        const bool kept = inside(before.rect) && inside(after.rect) && std::find(now.begin(), now.end(), after) != now.end();
+        if (!kept) region += before.rect.united(after.rect);
     }
-    std::array<std::vector<QLine>, 3> bridges;
-    if (have_columns()) bridges = stroke_traces(image, y);
-    QPainter painter(&image);
-    paint_marks(painter, l, bridges, font);
+    for (const Overlay& o : now) {
+        const bool was = std::any_of(overlays_.begin(), overlays_.end(), [&](const Overlay& before) {
+            return moved(before) == o && inside(before.rect) && inside(o.rect);
+        });
+        if (!was) region += o.rect;
+    }
+    return region;
 }
 
-void TrendPicture::paint_axes(QPainter& painter, const Layout& l, const RowMap& y, const QFont& font,
-                              const QPalette& palette) const {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    const QColor text_colour = palette.windowText().color();
-    painter.fillRect(painter.window(), palette.window());
-    painter.fillRect(l.area, kAreaBackground);
-    painter.setFont(font);
-    const QFontMetrics metrics(font);
+TrendPicture::Change TrendPicture::update(const ReducedColumns& columns, const History& history, QSize size, qreal ratio,
+                                          const QFont& font, const QPalette& palette) {
+    const PlotLayout l(kind_, size, time_labels_);
+    const int n = std::max(std::min(columns.width(), l.area.width()), 0);
+    const bool empty = columns.first_with_frames() >= columns.width();
+    const bool whole_ratio = ratio >= 1 && std::abs(ratio - std::round(ratio)) < 1e-9;
+    const std::int64_t shift = made_ ? grid_.shift(end_ns_, columns.end_ns()) : 0;
+    // Anything but moving on, a newer column or a marker changes every column or the frame.
+    bool all = !made_ || !whole_ratio || size != size_ || ratio != ratio_ || font != font_ || palette != palette_ ||
+               fixed_range_ != fixed_drawn_ || empty != empty_ || !(columns.grid() == grid_) || n != columns.width() ||
+               shift < 0 || shift >= std::max(n, 1);
+    first_column_ = columns.grid().absolute_column(columns.begin_ns());
+    end_ns_ = columns.end_ns();
+    if (all) {
+        drawn_.assign(static_cast<std::size_t>(n), ColumnContent{});
+        extremes_.assign(static_cast<std::size_t>(n), ValueRange{});
+    }
+    take_extremes(columns, all ? 0 : columns.changed_from());
+    const ValueRange range = fixed_range_ || n == 0 ? full_range(kind_) : fitted_range(kind_, extremes());
+    all = all || !(range == range_);
+    const RowMap rows{l.area, range};
+    const int start = n > 0 ? plan(columns, history, rows, all ? 0 : columns.changed_from()) : 0;
 
-    // Title on the left, the legend on the right, in the traces' colours.
-    painter.setPen(text_colour);
-    draw_label(painter, l.title.adjusted(0, 0, 0, -2), Qt::AlignLeft | Qt::AlignBottom, title(kind_));
-    int legend_x = l.title.right();
-    auto legend_entry = [&](const QString& text, const QPen& pen) {
-        const int w = static_cast<int>(std::ceil(label(painter, text).size().width()));
-        legend_x -= w;
-        painter.setPen(text_colour);
-        draw_label(painter, QRect(legend_x, l.title.top(), w, l.title.height() - 2), Qt::AlignLeft | Qt::AlignBottom, text);
-        legend_x -= 20;
-        painter.setPen(pen);
-        const int line_y = l.title.bottom() - metrics.height() / 2;
-        painter.drawLine(legend_x + 2, line_y, legend_x + 16, line_y);
-        legend_x -= 10;
+    if (all) {
+        made_ = true;
+        size_ = size;
+        ratio_ = ratio;
+        font_ = font;
+        palette_ = palette;
+        fixed_drawn_ = fixed_range_;
+        range_ = range;
+        empty_ = empty;
+        grid_ = columns.grid();
+        columns_rect_ = l.columns;
+        columns_rect_.setWidth(n);
+        moving_rect_ = moving_rect(size);
+        moving_rect_.setWidth(n);
+        const QSize pixels = (QSizeF(size) * ratio).toSize();
+        if (frame_.size() != pixels) frame_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        frame_.setDevicePixelRatio(ratio);
+        shortened_ = paint_plot_frame(frame_, kind_, l, rows, font, palette, labels_);
+        overlays_ = overlays(columns, history, l);
+        if (n == 0) return {};
+        style_ = column_style(kind_, l, rows, palette.window().color().rgb());
+        const int whole = static_cast<int>(std::lround(ratio));
+        const QSize ring_pixels(n * whole, l.columns.height() * whole);
+        if (ring_.size() != ring_pixels) ring_ = QImage(ring_pixels, QImage::Format_ARGB32_Premultiplied);
+        ring_.setDevicePixelRatio(whole);
+        paint_base(ring_, style_);
+        for (int c = 0; c < n; ++c) {
+            const std::size_t slot = ring_slot(first_column_ + c);
+            drawn_[slot] = planned_[static_cast<std::size_t>(c)];
+            paint_column(ring_, static_cast<int>(slot), first_column_ + c, drawn_[slot], style_, true);
+        }
+        return {};
+    }
+
+    Change change{false, static_cast<int>(shift), {}};
+    int run = -1;
+    auto close_run = [&](int end) {
+        if (run >= 0) change.region += QRect(moving_rect_.left() + run, moving_rect_.top(), end - run, moving_rect_.height());
+        run = -1;
     };
-    const auto chans = channels();
-    if (kind_ == PlotKind::Ground) legend_entry(QStringLiteral("threshold %1").arg(kGroundThreshold), QPen(kFrame, 1, Qt::DashLine));
-    for (auto c = chans.rbegin(); c != chans.rend(); ++c) legend_entry(channel_name(*c), QPen(colour(*c), 2));
-
-    const double span = static_cast<double>(y.range.high - y.range.low);
-    const double step = value_step(span, std::max(l.area.height() / 28, 2));
-    for (double v = std::ceil(y.range.low / step) * step; v <= y.range.high; v += step) {
-        const double row = y.y(v);
-        painter.setPen(kGrid);
-        painter.drawLine(QPointF(l.area.left(), row), QPointF(l.area.right(), row));
-        painter.setPen(text_colour);
-        const double shown = std::abs(v) < step / 2 ? 0.0 : v;
-        draw_label(painter, QRectF(0, row - metrics.height() / 2.0, kLeftMargin - 6, metrics.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, locale.toString(shown, 'g', 6));
-    }
-
-    // Time axis: grid on every plot, labels only where asked, so stacked plots share one axis.
-    if (have_columns()) {
-        const double span_s = static_cast<double>(columns_->end_ns - columns_->begin_ns) / 1e9;
-        const double begin_s = static_cast<double>(columns_->begin_ns - origin_ns_) / 1e9;
-        const double tick = time_step(span_s, l.area.width(), 70);
-        // No ticks before the first frame: the run starts there.
-        for (double t = std::max(std::ceil(begin_s / tick) * tick, 0.0); t <= begin_s + span_s; t += tick) {
-            const double x = l.area.left() + (t - begin_s) / span_s * l.area.width();
-            painter.setPen(kGrid);
-            painter.drawLine(QPointF(x, l.area.top()), QPointF(x, l.area.bottom()));
-            if (!time_labels_) continue;
-            painter.setPen(text_colour);
-            const QString text = run_time_text(t, tick < 1 ? 1 : 0);
-            draw_label(painter, QRectF(x - 40, l.time_labels.top(), 80, l.time_labels.height()), Qt::AlignCenter, text);
+    for (int c = start; c < n; ++c) {
+        const std::size_t slot = ring_slot(first_column_ + c);
+        const ColumnContent& wanted = planned_[static_cast<std::size_t>(c)];
+        // Columns the view moved on to hold what scrolled out on the other side.
+        if (c >= n - shift || !(drawn_[slot] == wanted)) {
+            drawn_[slot] = wanted;
+            paint_column(ring_, static_cast<int>(slot), first_column_ + c, wanted, style_, false);
+            if (run < 0) run = c;
+        } else {
+            close_run(c);
         }
     }
-
-    if (kind_ == PlotKind::Ground) {
-        const double row = y.y(kGroundThreshold);
-        painter.setPen(QPen(kFrame, 1, Qt::DashLine));
-        painter.drawLine(QPointF(l.area.left(), row), QPointF(l.area.right(), row));
-    }
-    if (kind_ == PlotKind::Infrared) {
-        painter.setPen(text_colour);
-        draw_label(painter, QRect(0, l.ok_strip.top(), kLeftMargin - 6, l.ok_strip.height()), Qt::AlignRight | Qt::AlignVCenter,
-                         QStringLiteral("OK"));
-        draw_label(painter, QRect(0, l.err_strip.top(), kLeftMargin - 6, l.err_strip.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("ERR"));
-    }
+    close_run(n);
+    std::vector<Overlay> now = overlays(columns, history, l);
+    change.region += overlays_changed(now, change.shift);
+    overlays_ = std::move(now);
+    return change;
 }
 
-std::array<std::vector<QLine>, 3> TrendPicture::stroke_traces(QImage& image, const RowMap& y) const {
-    std::array<std::vector<QLine>, 3> bridges;
-    const auto chans = channels();
-    for (std::size_t i = 0; i < chans.size(); ++i) {
-        bridges[i] = stroke_columns(image, y, columns_->channels[channel_index(chans[i])], colour(chans[i]).rgba());
+void TrendPicture::paint(QPainter& painter, const QRegion& region) const {
+    if (frame_.isNull()) return;
+    const QRegion todo = region.isEmpty() ? QRegion(QRect(QPoint(0, 0), size_)) : region & QRect(QPoint(0, 0), size_);
+    const auto device = [this](const QRect& r) { return QRectF(r.x() * ratio_, r.y() * ratio_, r.width() * ratio_, r.height() * ratio_); };
+    painter.save();
+    // Each piece clipped to its own rectangle: under the paint event's clip of several rectangles
+    // the raster engine draws an image some fifteen times slower.
+    for (const QRect& r : todo - columns_rect_) {
+        painter.setClipRect(r);
+        painter.drawImage(QRectF(r), frame_, device(r));
     }
-    return bridges;
+    const int n = static_cast<int>(drawn_.size());
+    for (const QRect& r : todo & columns_rect_) {
+        int c = r.left() - columns_rect_.left();
+        const int end = r.right() + 1 - columns_rect_.left();
+        while (c < end) {
+            // A run of columns next to each other in the ring, up to its end.
+            const auto slot = static_cast<int>(ring_slot(first_column_ + c));
+            const int run = std::min(end - c, n - slot);
+            const QRect target(columns_rect_.left() + c, r.top(), run, r.height());
+            painter.setClipRect(target);
+            painter.drawImage(QRectF(target), ring_, device(QRect(slot, r.top() - columns_rect_.top(), run, r.height())));
+            c += run;
+        }
+    }
+
+    const PlotLayout l(kind_, size_, time_labels_);
+    const QRect time_strip(0, l.time_labels.top(), size_.width(), l.time_labels.height());
+    if (empty_) {
+        painter.setPen(frame_colour());
+        painter.setFont(font_);
+        for (const QRect& r : todo & l.area) {
+            painter.setClipRect(r);
+            labels_.draw(painter, l.area, Qt::AlignCenter, QStringLiteral("No frames in this time span"));
+        }
+    }
+    for (const Overlay& o : overlays_) {
+        const bool time = o.kind == Overlay::Kind::Time;
+        for (const QRect& r : todo & (time ? time_strip : l.area) & o.rect) {
+            painter.setClipRect(r);
+            if (time) {
+                painter.setFont(font_);
+                painter.setPen(palette_.windowText().color());
+                labels_.draw(painter, o.rect, Qt::AlignLeft | Qt::AlignVCenter, o.text);
+            } else {
+                painter.setFont(small_font());
+                painter.fillRect(o.rect, Qt::white);
+                painter.setPen(marker_colour());
+                labels_.draw(painter, o.rect, Qt::AlignCenter, o.text);
+            }
+        }
+    }
+    painter.restore();
 }
 
-void TrendPicture::paint_marks(QPainter& painter, const Layout& l, const std::array<std::vector<QLine>, 3>& bridges,
-                               const QFont& font) const {
-    const auto chans = channels();
-    const int width = have_columns() ? std::min(columns_->width, l.area.width()) : 0;
-    for (std::size_t i = 0; i < chans.size(); ++i) {
-        painter.setPen(QPen(colour(chans[i]), 1));
-        if (!bridges[i].empty()) painter.drawLines(bridges[i].data(), static_cast<int>(bridges[i].size()));
-    }
-
-    // "OK" (nothing within the table) at the top edge, "ERR" (closer than it) at the bottom; one
-    // row of ticks per module.
-    if (kind_ == PlotKind::Infrared && width > 0) {
-        std::vector<QRect> ticks;
-        painter.setPen(Qt::NoPen);
-        for (std::size_t m = 0; m < chans.size(); ++m) {
-            ticks.clear();
-            const int row = 1 + 3 * static_cast<int>(m);
-            for (int col = 0; col < width; ++col) {
-                const ChannelSummary& s = columns_->at(chans[m], col).summary;
-                const int x = l.area.left() + col;
-                if (s.ok) ticks.emplace_back(x, l.ok_strip.top() + row, 1, 3);
-                if (s.err) ticks.emplace_back(x, l.err_strip.top() + row, 1, 3);
-            }
-            painter.setBrush(colour(chans[m]));
-            if (!ticks.empty()) painter.drawRects(ticks.data(), static_cast<int>(ticks.size()));
-        }
-        painter.setBrush(Qt::NoBrush);
-    }
-
-    // Verdict bands: black, white, grey where both occur in one column, empty where no frame.
-    if (kind_ == PlotKind::Ground) {
-        QFont small = font;
-        small.setPointSizeF(small.pointSizeF() * 0.85);
-        painter.setFont(small);
-        for (std::size_t g = 0; g < kGroundSensorCount; ++g) {
-            const QRect& band = l.bands[g];
-            auto state = [&](int col) {
-                const VerdictSummary& v = columns_->verdicts[g][static_cast<std::size_t>(col)];
-                return (v.black ? 1 : 0) | (v.white ? 2 : 0);
-            };
-            for (int col = 0; col < width;) {
-                const int s = state(col);
-                int run = col + 1;
-                while (run < width && state(run) == s) ++run;
-                if (s != 0) {
-                    const QColor fill = s == 1 ? QColor(Qt::black) : s == 2 ? QColor(Qt::white) : kMixedVerdict;
-                    painter.fillRect(QRect(band.left() + col, band.top(), run - col, band.height()), fill);
-                }
-                col = run;
-            }
-            painter.setPen(colour(chans[g]));
-            painter.drawRect(band.adjusted(-1, -1, 0, 0));
-            draw_label(painter, QRect(0, band.top() - 2, kLeftMargin - 6, band.height() + 4), Qt::AlignRight | Qt::AlignVCenter,
-                             channel_name(chans[g]));
-        }
-        painter.setFont(font);
-    }
-
-    const bool empty = width == 0 || std::all_of(columns_->frames.begin(), columns_->frames.end(),
-                                                 [](const ColumnFrames& f) { return f.count == 0; });
-    if (empty) {
-        painter.setPen(kFrame);
-        draw_label(painter, l.area, Qt::AlignCenter, QStringLiteral("No frames in this time span"));
-    }
-    painter.setPen(kFrame);
-    painter.drawRect(l.area.adjusted(-1, -1, 0, 0));
+void TrendPicture::render(QImage& image, const ReducedColumns& columns, const History& history, const QFont& font,
+                          const QPalette& palette) {
+    const qreal ratio = image.devicePixelRatio();
+    made_ = false;
+    update(columns, history, (QSizeF(image.size()) / ratio).toSize(), ratio, font, palette);
+    QPainter painter(&image);
+    paint(painter, QRegion());
 }
 
 }  // namespace sensor

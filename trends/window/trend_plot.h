@@ -1,13 +1,12 @@
-// One trend plot as a widget: it keeps its picture in an image, repaints it only when its columns
-// or options change, and draws the hover cursor line over it. Reports the pixel column under
-// the pointer.
+// One trend plot as a widget: it brings its picture up to date with the view, lets the screen
+// scroll what moved on and repaints only what changed, and draws the readout cursor over it.
+// Reports the pixel column under the pointer; takes the focus, and its arrow keys move the
+// readout cursor.
 #pragma once
 
-#include <QImage>
 #include <QWidget>
 
-#include <cstdint>
-
+#include "trends/readout_cursor.h"
 #include "trends/window/trend_picture.h"
 
 namespace sensor {
@@ -25,14 +24,16 @@ public:
     // The number of pixel columns data is drawn in.
     int plot_width() const { return TrendPicture::plot_width_for(width()); }
 
-    // The columns to draw, kept by pointer until the next call.
-    void set_columns(const ReducedColumns* columns, std::int64_t origin_ns);
+    // The view to draw, kept by pointer until the next call.
+    void show_view(const ReducedColumns* columns, const History* history);
     void set_fixed_range(bool fixed);
     void set_time_labels(bool shown);
-    void set_hover_column(int column);  // -1: none
+    void set_marker_labels(bool shown);
+    void set_cursor_column(int column);  // -1: none
 
 signals:
     void hovered(int column);  // -1 when the pointer leaves the plot area
+    void cursor_moved(sensor::CursorMove move);
     void plot_width_changed();
 
 protected:
@@ -40,14 +41,18 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    void picture_changed();
+    void bring_up_to_date();
+    QRect cursor_rect(int column) const;
 
     TrendPicture picture_;
-    int hover_column_ = -1;
-    QImage cache_;
-    bool cache_stale_ = true;
+    const ReducedColumns* columns_ = nullptr;
+    const History* history_ = nullptr;
+    int cursor_column_ = -1;
 };
 
 }  // namespace sensor
