@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace sensor {
 
@@ -33,5 +34,12 @@ std::optional<std::int16_t> toggled_group(std::int16_t control_byte, std::int16_
 
 // A reset is the byte with the reset bit flipped, sent once; afterwards the byte is back at start.
 std::int16_t reset_pulse(std::int16_t control_byte);
+
+// What a command byte did, told from the byte the board had before it: "START", "STOP", "Reset",
+// "IR off", "US short distance on"; for a byte that changed nothing (the panel's state sent to
+// bring the board in step), "the panel's state (byte 147)".
+std::string command_text(std::int16_t before, std::int16_t sent);
+// The board's byte after this one: a reset leaves it at the start value.
+std::int16_t byte_after(std::int16_t sent);
 
 }  // namespace sensor

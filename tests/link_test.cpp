@@ -335,3 +335,23 @@ TEST(PortName, NamesOfOnePortAreOnePort) {
     EXPECT_TRUE(same_port("com3", R"(\\.\COM3)", PortSystem::Windows));
     EXPECT_FALSE(same_port("COM3", "COM13", PortSystem::Windows));
 }
+
+// A replayed command is said by what it did, told from the byte before it.
+TEST(ControlByte, ACommandIsToldByWhatItChanged) {
+    struct Case {
+        std::int16_t before, sent;
+        const char* says;
+    };
+    const Case cases[] = {
+        {19, 147, "START"},       {147, 19, "STOP"},
+        {147, 211, "Reset"},      {19, 18, "IR off"},
+        {18, 19, "IR on"},        {19, 17, "US off"},
+        {19, 3, "Ground off"},    {19, 27, "US short distance on"},
+        {23, 19, "US interference override off"},
+        {147, 147, "the panel's state (byte 147)"},
+        {19, 150, "the panel's state (byte 150)"},  // two bits at once: no single action
+    };
+    for (const Case& c : cases) EXPECT_EQ(command_text(c.before, c.sent), c.says) << c.before << " -> " << c.sent;
+    EXPECT_EQ(byte_after(211), kControlByteStart) << "a reset leaves the board at the start value";
+    EXPECT_EQ(byte_after(147), 147);
+}
