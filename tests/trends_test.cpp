@@ -581,11 +581,11 @@ TEST(TrendExport, RowsWithTimesFramesCellsAndMarkers) {
     const std::int64_t utc = 1'796'810'400 * kSecond - 5 * kSecond;
     const auto lines = lines_of(exported(h, 5 * kSecond + 400 * kMs, 8 * kSecond, utc));
     ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0] + "\n", std::string(kExportHeader));
+    EXPECT_EQ(lines[0] + "\n", export_header());
     EXPECT_EQ(lines[1], "0.250,2026-12-09T10:00:00.500Z,102,527,1800,0,0,900,65535,0.3048,0,11.09726,150,151,15,OK,ERR,black,white,");
     EXPECT_EQ(lines[2],
               "0.500,2026-12-09T10:00:00.750Z,103,527,1800,0,0,900,65535,0.3048,0,11.09726,150,151,15,OK,ERR,black,white,"
-              "\"gate, \"\"north\"\"; second\"");
+              "\"gate, \"\"north\"\";second\"");
     EXPECT_EQ(lines[3].substr(0, 6), "0.750,");
     EXPECT_EQ(lines[4], "1.750,2026-12-09T10:00:02.000Z,,,,,,,,,,,,,,,,,,after the last frame") << "a marker after the newest frame";
     EXPECT_EQ(lines_of(exported(h, 0, 8 * kSecond))[1].substr(0, 7), "0.000,,") << "no utc when the clock is unknown";
@@ -605,7 +605,7 @@ TEST(TrendExport, FramesNoLongerHeldAreBlocksSaidInTheHeader) {
     const auto lines = lines_of(exported(h, 0, 2 * kSecond));
     ASSERT_EQ(lines.size(), 2u + 10u + 10u);
     EXPECT_EQ(lines[0].substr(0, 44), "# Frames before t_s 1.000 are no longer held");
-    EXPECT_EQ(lines[1] + "\n", std::string(kExportHeader));
+    EXPECT_EQ(lines[1] + "\n", export_header());
     EXPECT_EQ(lines[2], "0.000,,,,,,,,,1.5..2.5,1,1,100..101,200,20,ERR,OK,black,white,") << "the first block's extremes";
     EXPECT_EQ(lines[12].substr(0, 9), "1.000,,21") << "then the frames held, one by one";
 

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QMessageBox>
 #include <QScreen>
+#include <QInputDialog>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -503,7 +504,7 @@ TEST_F(TrendsWindowTest, ExportsTheFramesInViewAsCsvOrSaysWhyNot) {
     const QList<QByteArray> lines = csv.readAll().split('\n');
     const auto in_view = history_.index_at_or_after(w->view_end_ns()) - history_.index_at_or_after(w->view_begin_ns());
     EXPECT_EQ(static_cast<std::uint64_t>(lines.size()), 1 + in_view + 1) << "the header, a row a frame, the last line end";
-    EXPECT_TRUE(lines[0].startsWith("t_s,utc,frame,Text1(0),"));
+    EXPECT_TRUE(lines[0].startsWith("t_s,utc,frame,ir1_reading,"));
 
     const QString sentence = w->export_to(QStringLiteral("/dev/full"));
     EXPECT_EQ(sentence, QStringLiteral("Cannot export the frames to /dev/full: no space left on device. Choose a folder that exists and "
@@ -511,24 +512,22 @@ TEST_F(TrendsWindowTest, ExportsTheFramesInViewAsCsvOrSaysWhyNot) {
     EXPECT_EQ(w->findChild<ElidedLabel*>(QStringLiteral("message"))->full_text(), sentence);
 }
 
-TEST_F(TrendsWindowTest, RemembersSpanPlaceSizeAndOpenState) {
+TEST_F(TrendsWindowTest, GivesItsPlaceAndSpanBackAndFallsBackToAMinute) {
+    TrendsWindow::Place place;
     {
         auto w = shown_window(820, 560);
         QTest::keyClick(w.get(), Qt::Key_5, Qt::ControlModifier);
         EXPECT_EQ(w->span_seconds(), 8 * 3600) << "Ctrl+5: eight hours";
         QTest::keyClick(w.get(), Qt::Key_4, Qt::ControlModifier);
-        EXPECT_EQ(w->span_seconds(), 3600) << "Ctrl+4: an hour";
-        EXPECT_TRUE(QSettings().value(QStringLiteral("trends/open")).toBool());
-        w->close();
-        EXPECT_FALSE(QSettings().value(QStringLiteral("trends/open")).toBool());
+        place = w->place();
     }
-    EXPECT_EQ(QSettings().value(QStringLiteral("trends/span")).toInt(), 3600);
+    EXPECT_EQ(place.span_s, 3600) << "Ctrl+4: an hour";
     TrendsWindow again(history_);
+    again.restore_place(place);
     EXPECT_EQ(again.span_seconds(), 3600);
     EXPECT_EQ(again.size(), QSize(820, 560));
-
-    QSettings().setValue(QStringLiteral("trends/span"), 7);
-    EXPECT_EQ(TrendsWindow(history_).span_seconds(), 60) << "a span it does not offer falls back to 1 min";
+    again.restore_place({{}, 7});
+    EXPECT_EQ(again.span_seconds(), 60) << "a span it does not offer falls back to 1 min";
 }
 
 TEST(TrendAxes, StepsRangesAndRunTime) {
@@ -655,13 +654,16 @@ TEST(TrendsInThePanel, TheDemoFillsTheHistoryCtrlTOpensTheWindowAndItsFailuresAr
     const int before = trends.redraw_count();
     EXPECT_TRUE(sensor::testing::wait_until([&] { return trends.redraw_count() > before + 2; })) << "the plots move with the demo";
 
-    // Ctrl+M and Ctrl+Shift+M ask the session for a marker, with and without a label of its own.
-    QSignalSpy asked(&trends, &TrendsWindow::marker_requested);
+    // Ctrl+M in Trends marks the newest frame; Ctrl+Shift+M asks for the label first.
+    sensor::testing::answer_modal<QInputDialog>([](QInputDialog* d) {
+        d->setTextValue(QStringLiteral("lap 2"));
+        d->accept();
+    });
     QTest::keyClick(&trends, Qt::Key_M, Qt::ControlModifier);
     QTest::keyClick(&trends, Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
-    ASSERT_EQ(asked.size(), 2);
-    EXPECT_FALSE(asked[0][0].toBool());
-    EXPECT_TRUE(asked[1][0].toBool());
+    ASSERT_EQ(session.history().markers().end_index(), 2u);
+    EXPECT_EQ(session.history().markers().at(0).label, "Marker 1");
+    EXPECT_EQ(session.history().markers().at(1).label, "lap 2");
 
     // A failed save and a failed export each reach standard error once, through the panel.
     const QString err_path = dir.filePath("stderr.txt");

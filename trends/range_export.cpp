@@ -6,8 +6,12 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "cells/number_text.h"
+#include "eval/csv_field.h"
+#include "eval/frame_row.h"
+#include "eval/utc_text.h"
 
 namespace sensor {
 
@@ -25,19 +29,6 @@ std::int64_t floor_div(std::int64_t value, std::int64_t step) {
     std::int64_t q = value / step;
     if (value % step != 0 && value < 0) --q;
     return q;
-}
-
-void append_csv_field(std::string& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
 }
 
 class Rows {
@@ -66,18 +57,15 @@ public:
         std::snprintf(buffer, sizeof buffer, "%.3f", seconds);
         out_ += buffer;
         out_ += ',';
-        if (options_.utc_offset_ns) out_ += utc_text(time_ns + *options_.utc_offset_ns);
+        if (options_.utc_offset_ns) out_ += utc_text(floor_div(time_ns + *options_.utc_offset_ns, 1'000'000));
         out_ += ',';
     }
 
     // The labels of the markers [from, to), for the row's last column.
     void markers(std::uint64_t from, std::uint64_t to) {
-        std::string labels;
-        for (std::uint64_t m = from; m < to; ++m) {
-            if (!labels.empty()) labels += "; ";
-            labels += history_.markers().at(m).label;
-        }
-        append_csv_field(out_, labels);
+        labels_.clear();
+        for (std::uint64_t m = from; m < to; ++m) labels_.emplace_back(history_.markers().at(m).label);
+        out_ += labels_field(labels_);
         text("\n");
     }
 
@@ -88,7 +76,7 @@ public:
         out_ += integer_text(static_cast<std::int64_t>(f.index));
         for (const std::string& cell : texts_) {
             out_ += ',';
-            append_csv_field(out_, cell);
+            out_ += cell;
         }
         out_ += ',';
         markers(markers_from, markers_to);
@@ -130,24 +118,13 @@ private:
     const std::function<bool(std::string_view)>& write_;
     std::string out_;
     FrameTexts texts_;
+    std::vector<std::string> labels_;
     bool ok_ = true;
 };
 
 }  // namespace
 
-std::string utc_text(std::int64_t ns) {
-    using namespace std::chrono;
-    const sys_time<nanoseconds> t{nanoseconds(ns)};
-    const sys_days day = floor<days>(t);
-    const year_month_day ymd(day);
-    const hh_mm_ss<milliseconds> time(floor<milliseconds>(t - day));
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(ymd.year()),
-                  static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()), static_cast<int>(time.hours().count()),
-                  static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
-                  static_cast<int>(time.subseconds().count()));
-    return buffer;
-}
+std::string export_header() { return "t_s,utc,frame," + frame_row_header() + ",marker\n"; }
 
 bool export_range(const History& history, std::int64_t begin_ns, std::int64_t end_ns, const ExportOptions& options,
                   const std::function<bool(std::string_view)>& write) {
@@ -168,7 +145,7 @@ bool export_range(const History& history, std::int64_t begin_ns, std::int64_t en
                       static_cast<double>(std::min(frames_from, end_ns) - history.origin_ns()) / 1e9);
         rows.text(line);
     }
-    rows.text(kExportHeader);
+    rows.text(export_header());
     if (blocks) {
         const std::int64_t last = floor_div(std::min(frames_from, end_ns) - 1, TimeBlocks::kBlockNs);
         for (std::int64_t n = floor_div(begin_ns, TimeBlocks::kBlockNs); n <= last && rows.ok(); ++n) {

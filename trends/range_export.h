@@ -23,16 +23,13 @@ struct ExportOptions {
     FrameTextRenderer texts = panel_frame_texts;
 };
 
-inline constexpr std::string_view kExportHeader =
-    "t_s,utc,frame,Text1(0),Text1(1),Text1(2),Text1(3),Text1(4),Text1(5),Text1(6),Text1(7),Text1(8),Text1(9),"
-    "Text1(10),Text1(11),Text1(12),Text1(13),Text1(14),Text1(15),marker\n";
+// The header row: "t_s,utc,frame,", the cells' names as the decoder's frame listing names them,
+// ",marker" and a line end.
+std::string export_header();
 
 // Writes the rows of [begin_ns, end_ns) through `write`, in pieces; stops at the first write that
 // fails and returns false.
 bool export_range(const History& history, std::int64_t begin_ns, std::int64_t end_ns, const ExportOptions& options,
                   const std::function<bool(std::string_view)>& write);
-
-// A time as "2026-12-09T10:11:12.345Z".
-std::string utc_text(std::int64_t ns_since_epoch);
 
 }  // namespace sensor
