@@ -66,8 +66,8 @@ public:
     // Stops; nothing is sent to the board.
     virtual void close() = 0;
     // Written and flushed at once, so a failure is seen at the click; false with a message when
-    // nothing went out.
-    bool send(const ControlMessage& message) override = 0;
+    // nothing went out. What went out is told by sent().
+    bool send(const ControlMessage& message) final;
 
     virtual State state() const = 0;
     // What the status line names: "/dev/ttyUSB0", "the simulated board", "replay of run.bin".
@@ -77,11 +77,16 @@ public:
     virtual ReplayControl* replay() { return nullptr; }
     virtual PortControl* port_control() { return nullptr; }
 
+protected:
+    // The kind's own write of a command message; true when it went out.
+    virtual bool write_message(const ControlMessage& message) = 0;
+
 signals:
     void received(const QByteArray& chunk);  // bytes in arrival order
     void state_changed(sensor::BoardConnection::State state);
     void message(const QString& sentence);   // one sentence per change of state or failure
     void progress_changed();                 // a replay moved, paused, changed speed or ended
+    void sent(const sensor::ControlMessage& message);  // a command went out (a recording keeps it)
     // A replay passed a marker or a command kept in its recording, in order with the bytes.
     void recorded_marker(const sensor::Marker& marker);
     void recorded_command(const QByteArray& message, qint64 us_since_start);

@@ -60,7 +60,7 @@ void ReplaySource::close() {
     set_state(State::Closed);
 }
 
-bool ReplaySource::send(const ControlMessage&) {
+bool ReplaySource::write_message(const ControlMessage&) {
     if (state_ != State::Open) {
         emit message(QStringLiteral("Commands go to no board: the replay of %1 is closed.").arg(path_));
         return false;

@@ -41,7 +41,7 @@ public:
     void close() override;
     // No board hears a replay. The command is taken, so the panel follows it as it would with a
     // board (a run starts, the log is written); the first one says so once, the rest are quiet.
-    bool send(const ControlMessage& message) override;
+    bool write_message(const ControlMessage& message) override;
     State state() const override { return state_; }
     QString description() const override;  // "replay of run.bin"
     ReplayControl* replay() override { return this; }

@@ -271,7 +271,7 @@ void SerialLink::lose(LossCause cause, const QString& detail) {
     schedule_retry();
 }
 
-bool SerialLink::send(const ControlMessage& m) {
+bool SerialLink::write_message(const ControlMessage& m) {
     // While the port is not open the panel says what becomes of the click.
     if (state() != State::Open || !serial_) return false;
     const char bytes[2] = {static_cast<char>(m[0]), static_cast<char>(m[1])};

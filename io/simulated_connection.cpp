@@ -39,7 +39,7 @@ void SimulatedConnection::close() {
 }
 
 // A message is the command byte and the zero that ends it, as on the line.
-bool SimulatedConnection::send(const ControlMessage& m) {
+bool SimulatedConnection::write_message(const ControlMessage& m) {
     if (state_ != State::Open) return false;
     if (m[0] != 0) model_.apply_command(m[0]);
     return true;

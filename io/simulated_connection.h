@@ -21,7 +21,7 @@ public:
 
     void open() override;
     void close() override;
-    bool send(const ControlMessage& message) override;
+    bool write_message(const ControlMessage& message) override;
     State state() const override { return state_; }
     QString description() const override { return QStringLiteral("the simulated board"); }
 
