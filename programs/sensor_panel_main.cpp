@@ -18,6 +18,7 @@
 #include "io/replay_source.h"
 #include "io/serial_link.h"
 #include "session/panel_session.h"
+#include "session/sentences.h"
 #include "programs/quit_signals.h"
 #include "io/simulated_connection.h"
 #ifdef Q_OS_WIN
@@ -38,7 +39,7 @@ struct CommandLine {
 };
 
 constexpr const char* kUsage =
-    "Usage: sensor-panel [--port NAME | --demo | --replay FILE [--speed X]] [--log PATH] [--record FILE] [--trends]";
+    "Usage: sensor-panel [--port NAME | --demo | --replay FILE [--speed X]] [--log PATH] [--log-times] [--record FILE] [--trends]";
 
 void usage_error(const QString& sentence) {
     std::fprintf(stderr, "sensor-panel: %s\n%s\n", qUtf8Printable(sentence), kUsage);
@@ -82,12 +83,13 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         QStringLiteral("demo"), QStringLiteral("Run against a simulated board inside the panel instead of a port."));
     const QCommandLineOption record_option(
         QStringLiteral("record"),
-        QStringLiteral("Record every byte received to FILE (replaced if it exists), in the raw format that --replay and "
-                       "sensor-decode read."),
+        QStringLiteral("Record every byte received, with its time, and the commands and markers, to FILE (replaced if "
+                       "it exists), for --replay and sensor-decode."),
         QStringLiteral("FILE"));
     const QCommandLineOption replay_option(
         QStringLiteral("replay"),
-        QStringLiteral("Replay a raw capture through the panel instead of a port, paced at the line rate."),
+        QStringLiteral("Replay a recording through the panel instead of a port, at its own pace (a plain byte capture at "
+                       "the line rate)."),
         QStringLiteral("FILE"));
     const QCommandLineOption speed_option(
         QStringLiteral("speed"),
@@ -99,6 +101,11 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     parser.addOption(record_option);
     parser.addOption(replay_option);
     parser.addOption(speed_option);
+    const QCommandLineOption log_times_option(
+        QStringLiteral("log-times"),
+        QStringLiteral("Start each log line with its UTC time, the run clock and the frame number, and end it with the "
+                       "markers set since the line before, for this run (Log > Time columns remembers it)."));
+    parser.addOption(log_times_option);
     const QCommandLineOption trends_option(
         QStringLiteral("trends"),
         QStringLiteral("Open the Trends window (plots of every reading over time) at start; View > Trends (Ctrl+T) opens "
@@ -136,9 +143,9 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     if (parser.isSet(replay_option) && (parser.isSet(port_option) || parser.isSet(demo_option)))
         return fail(QStringLiteral("--replay cannot be given with --port or --demo: the capture is the board."));
     if (parser.isSet(replay_option) && parser.value(replay_option).trimmed().isEmpty())
-        return fail(QStringLiteral("--replay needs a capture file, such as run.bin."));
+        return fail(QStringLiteral("--replay needs a recording, such as run.rec."));
     if (parser.isSet(record_option) && parser.value(record_option).trimmed().isEmpty())
-        return fail(QStringLiteral("--record needs a file name, such as run.bin."));
+        return fail(QStringLiteral("--record needs a file name, such as run.rec."));
     double speed = 1;
     if (parser.isSet(speed_option)) {
         const QString text = parser.value(speed_option);
@@ -159,6 +166,7 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
     options.replay = parser.value(replay_option);
     options.speed = speed;
     options.panel.trends = parser.isSet(trends_option);
+    options.panel.log_times = parser.isSet(log_times_option);
     return options;
 }
 
@@ -256,7 +264,7 @@ int main(int argc, char** argv) {
     }
     sensor::PanelSession session(panel, std::move(connection));
     session.start();
-    if (options->demo) session.report(QStringLiteral("The demo runs on a simulated board; choose a port in the Port menu to leave it."));
+    if (options->demo) session.report(sensor::sentences::demo_hint());
     // A capture that cannot be read, or a recording that cannot start, has been said; there is
     // nothing to show.
     if (replay && replay->state() != sensor::BoardConnection::State::Open) return 1;

@@ -1,12 +1,17 @@
 #include "session/panel_session.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QSettings>
 
 #include <cstdio>
 #include <span>
 
+#include "eval/timed_log_line.h"
+#include "link/control_byte.h"
+#include "panel/duration_text.h"
 #include "panel/window/waiting_lines_question.h"
+#include "session/sentences.h"
 #include "trends/window/trends_window.h"
 
 namespace sensor {
@@ -39,6 +44,7 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
       connections_(std::move(first)),
       status_({connections_, log_, recorder_, ports_}, window_.status(), window_.form(), options.echo_to_stderr) {
     status_.set_extras(options_.marker);
+    set_time_columns(options_.log_times || settings_.log_times, false);
 
     // What the operator asks of the window goes straight to the part that does it.
     connect(&window_, &MainWindow::unloading, this, &PanelSession::shutdown);
@@ -62,6 +68,11 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
     connect(&window_, &MainWindow::record_requested, this, &PanelSession::start_recording);
     connect(&window_, &MainWindow::stop_recording_requested, this, &PanelSession::stop_recording);
     connect(&window_, &MainWindow::trends_requested, this, &PanelSession::show_trends);
+    connect(&window_, &MainWindow::marker_requested, this, &PanelSession::mark);
+    connect(&window_, &MainWindow::time_columns_switched, this, [this](bool on) {
+        set_time_columns(on, true);
+        report(sentences::time_columns(on));
+    });
     window_.set_close_guard([this] { return may_close(); });
     window_.set_log(log_.path(), status_.logging());
 
@@ -75,14 +86,20 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
     connect(&recorder_, &CaptureFile::changed, &status_, &StatusPresenter::update);
     connect(&recorder_, &CaptureFile::stopped, this, [this] { window_.set_recording(false); });
     connect(&form(), &Form1::command_taken, this, [this](CommandOutcome outcome) {
-        if (outcome == CommandOutcome::Refused) report(tr("At least one sensor group stays on."));
+        if (outcome == CommandOutcome::Refused) report(sentences::last_group_stays_on());
         if (outcome == CommandOutcome::Pending)
-            report(tr("The board is not connected: the panel follows the click, and the board will be told when it is "
-                      "back."));
+            report(sentences::board_told_later());
     });
     connect(&ports_, &PortList::changed, this, &PanelSession::update_ports);
     connect(this, &PanelSession::frame_decoded, &log_, [this](const FrameResult& frame) {
-        if (frame.log_line && status_.logging()) log_.append(*frame.log_line);
+        if (!frame.log_line || !status_.logging()) return;
+        if (!time_columns_) {
+            log_.append(*frame.log_line);
+            return;
+        }
+        const std::vector<std::string> labels = markers_.take_for_log_line();
+        log_.append(timed_log_line(QDateTime::currentMSecsSinceEpoch(), logic_.cells().Text3, frame.index, *frame.log_line,
+                                   labels));
     });
     // The history is kept from start-up, so Trends opened later still shows what came before.
     connect(this, &PanelSession::frame_decoded, this, [this](const FrameResult& frame) {
@@ -91,13 +108,8 @@ PanelSession::PanelSession(const PanelOptions& options, std::unique_ptr<BoardCon
     });
     connect(&tick_, &DisplayTick::tick, this, &PanelSession::on_tick);
 
-    if (BoardConnection* c = connection()) {
-        logic_.set_sink(c);
-        connect(c, &BoardConnection::received, this, &PanelSession::on_received);
-        connect(c, &BoardConnection::message, &status_, &StatusPresenter::report);
-        connect(c, &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
-        connect(c, &BoardConnection::progress_changed, this, &PanelSession::update_replay);
-    }
+    logic_.set_sink(connection());
+    wire(connection());
 }
 
 PanelSession::~PanelSession() {
@@ -125,16 +137,55 @@ void PanelSession::attach(BoardConnection* c, bool fresh) {
         status_.set_extras(QString());
         if (!options_.port_log_path.isEmpty()) use_log(options_.port_log_path, false);
     }
-    if (fresh && c) {
-        connect(c, &BoardConnection::received, this, &PanelSession::on_received);
-        connect(c, &BoardConnection::message, &status_, &StatusPresenter::report);
-        connect(c, &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
-        connect(c, &BoardConnection::progress_changed, this, &PanelSession::update_replay);
-    }
+    if (fresh) wire(c);
+    replayed_byte_ = kControlByteStart;
     status_.connection_changed();
     update_replay();
     update_ports();
     status_.update();
+}
+
+// What a connection says reaches the part that uses it.
+void PanelSession::wire(BoardConnection* c) {
+    if (!c) return;
+    connect(c, &BoardConnection::received, this, &PanelSession::on_received);
+    connect(c, &BoardConnection::message, &status_, &StatusPresenter::report);
+    connect(c, &BoardConnection::state_changed, this, &PanelSession::on_state_changed);
+    connect(c, &BoardConnection::progress_changed, this, &PanelSession::update_replay);
+    connect(c, &BoardConnection::sent, this, [this](const ControlMessage& m) {
+        if (recorder_.recording()) recorder_.append_command(QByteArray(reinterpret_cast<const char*>(m.data()), 2));
+    });
+    // A replay tells what its recording kept beside the bytes, as it passes them.
+    connect(c, &BoardConnection::recorded_command, this, [this](const QByteArray& m, qint64 us) {
+        if (m.isEmpty()) return;
+        const auto sent = static_cast<std::int16_t>(static_cast<std::uint8_t>(m[0]));
+        const std::string what = command_text(replayed_byte_, sent);
+        replayed_byte_ = byte_after(sent);
+        report(sentences::replayed_command(QString::fromStdString(what), us));
+    });
+    connect(c, &BoardConnection::recorded_marker, this, [this](const Marker& m) {
+        history_.add_marker(std::chrono::steady_clock::now(), m);
+        if (trends_) trends_->frame_added();
+        report(sentences::replayed_marker(QString::fromStdString(m.label), m.frame));
+    });
+}
+
+void PanelSession::mark(const QString& label) {
+    const Marker m = markers_.mark(logic_.frames_decoded(), label.toStdString());
+    history_.add_marker(std::chrono::steady_clock::now(), m);
+    if (trends_) trends_->frame_added();
+    if (recorder_.recording()) recorder_.append_marker(m);
+    report(sentences::marker_set(QString::fromStdString(m.label), m.frame));
+}
+
+void PanelSession::set_time_columns(bool on, bool remember) {
+    time_columns_ = on;
+    log_.set_header_line(on ? timed_log_header() : std::string());
+    window_.set_time_columns(on);
+    if (remember) {
+        settings_.log_times = on;
+        save_settings();
+    }
 }
 
 void PanelSession::start() {
@@ -152,7 +203,7 @@ void PanelSession::start() {
 bool PanelSession::start_recording(const QString& path) {
     if (!recorder_.start(path, connection() ? connection()->description() : QString())) return false;
     window_.set_recording(true);
-    report(tr("Recording every byte received to %1.").arg(path));
+    report(sentences::recording_to(path));
     return true;
 }
 
@@ -160,7 +211,7 @@ void PanelSession::stop_recording() {
     if (!recorder_.recording()) return;
     const QString path = recorder_.path();
     const qint64 size = recorder_.size();
-    if (recorder_.stop()) report(tr("The recording %1 is complete: %2 bytes.").arg(path).arg(size));
+    if (recorder_.stop()) report(sentences::recording_complete(path, size));
     window_.set_recording(false);
     status_.update();
 }
@@ -171,10 +222,29 @@ void PanelSession::show_trends() {
         trends_ = std::make_unique<TrendsWindow>(history_, &window_);
         trends_->setWindowFlag(Qt::Window);
         connect(trends_.get(), &TrendsWindow::message, &status_, &StatusPresenter::report);
+        connect(trends_.get(), &TrendsWindow::marker_requested, this, [this](bool ask_label) {
+            if (ask_label) window_.ask_marker_label();
+            else mark({});
+        });
+        // Closed by the operator, Trends stays closed at the next start; hidden with the panel as
+        // it ends (Ctrl+Q, the window's close box), it opens again.
+        connect(trends_.get(), &TrendsWindow::closed, this, [this] {
+            if (!shut_down_) remember_trends(false);
+        });
     }
+    trends_->restore_place({settings_.trends_geometry, settings_.trends_span_s});
     trends_->show();
     trends_->raise();
     trends_->activateWindow();
+    remember_trends(true);
+}
+
+void PanelSession::remember_trends(bool open) {
+    const TrendsWindow::Place place = trends_->place();
+    settings_.trends_open = open;
+    settings_.trends_geometry = place.geometry;
+    settings_.trends_span_s = place.span_s;
+    save_settings();
 }
 
 void PanelSession::update_replay() {
@@ -194,14 +264,13 @@ void PanelSession::use_log(const QString& path, bool remember) {
     }
     log_.set_path(path);
     window_.set_log(log_.path(), status_.logging());
-    report(tr("Runs are logged to %1.").arg(path));
+    report(sentences::logged_to(path));
 }
 
 void PanelSession::set_logging(bool on) {
     status_.set_logging(on);
     window_.set_log(log_.path(), on);
-    report(on ? tr("Runs are logged to %1 again.").arg(log_.path())
-              : tr("Logging is off: runs write no lines until Log > Log runs is ticked again."));
+    report(on ? sentences::logged_again(log_.path()) : sentences::logging_off());
 }
 
 void PanelSession::save_settings() {
@@ -213,7 +282,7 @@ void PanelSession::shutdown() {
     shut_down_ = true;
     status_.stop();
     ports_.stop();
-    if (trends_) trends_->save_settings();
+    if (trends_) remember_trends(settings_.trends_open);
     connections_.close();
     // However the panel ends, a recording ends whole and says how much it holds.
     stop_recording();
@@ -257,8 +326,7 @@ void PanelSession::on_state_changed(BoardConnection::State state) {
         // replay has no board to tell. Said after the connection's own "is open", so the newest
         // message is what was done.
         if (!connection()->replay() && logic_.connection_opened()) {
-            const QString sent = tr("The board was sent the panel's state (byte %1), so it agrees with what the panel shows.")
-                                     .arg(logic_.ControlByte() & 0xFF);
+            const QString sent = sentences::board_brought_in_step(logic_.ControlByte() & 0xFF);
             QMetaObject::invokeMethod(this, [this, sent] { report(sent); }, Qt::QueuedConnection);
         }
     } else if (state == BoardConnection::State::Lost) {

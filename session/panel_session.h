@@ -13,6 +13,7 @@
 #include "io/log_file.h"
 #include "io/port_list.h"
 #include "link/frame_result.h"
+#include "panel/marker_book.h"
 #include "panel/panel_logic.h"
 #include "panel/window/form1.h"
 #include "panel/window/main_window.h"
@@ -39,6 +40,7 @@ struct PanelOptions {
     PortList::Source ports;  // where the port list comes from; empty for the system's
     QSettings* settings = nullptr;  // where chosen ports and log files are remembered; none when null
     bool trends = false;            // open the Trends window at start
+    bool log_times = false;         // time columns in the log for this run, whatever is remembered
 };
 
 class PanelSession : public QObject {
@@ -57,6 +59,11 @@ public:
     void stop_recording();
     // The Trends window over the history of every frame since start-up, opened and raised.
     void show_trends();
+    // Marks the newest frame: in Trends, the recording and the next log line; an empty label
+    // becomes "Marker N".
+    void mark(const QString& label = {});
+    // Whether log lines carry their time columns; remembered when the operator chose it.
+    void set_time_columns(bool on, bool remember);
     // Says a sentence in the status bar and on standard error.
     void report(const QString& sentence) { status_.report(sentence); }
 
@@ -79,6 +86,7 @@ signals:
 
 private:
     void attach(BoardConnection* connection, bool fresh);
+    void wire(BoardConnection* connection);
     void on_received(const QByteArray& chunk);
     void on_state_changed(BoardConnection::State state);
     void on_tick();
@@ -87,6 +95,7 @@ private:
     void update_ports();
     void update_replay();
     void save_settings();
+    void remember_trends(bool open);  // Trends' place and span, and whether it is open
     bool may_close();
 
     PanelOptions options_;
@@ -101,6 +110,9 @@ private:
     ConnectionSwitcher connections_;
     StatusPresenter status_;
     DisplayTick tick_;
+    MarkerBook markers_;
+    bool time_columns_ = false;
+    std::int16_t replayed_byte_ = kControlByteStart;  // the board's byte as a replayed recording had it
     bool first_connection_ = true;
     bool started_ = false;
     bool shut_down_ = false;

@@ -14,6 +14,7 @@
 #include "panel/window/form1.h"
 #include "panel/window/status_bar.h"
 #include "session/connection_switcher.h"
+#include "session/sentences.h"
 
 namespace sensor {
 namespace {
@@ -94,10 +95,9 @@ void StatusPresenter::update() {
     // The line's news, and the hint when an open line stays silent, before the counts.
     const QString here = current_description();
     switch (std::exchange(news_, LineNews::None)) {
-        case LineNews::FramesArrive: report(tr("Frames arrive from %1 now.").arg(here)); return;
+        case LineNews::FramesArrive: report(sentences::frames_arrive(here)); return;
         case LineNews::FramesMalformed:
-            report(tr("Bytes arrive from %1, but most frames come short or overlong: is the board on this port, and "
-                      "does it send at 19200 baud, 8N1?").arg(here));
+            report(sentences::frames_malformed(here));
             return;
         case LineNews::None: break;
     }
@@ -105,9 +105,7 @@ void StatusPresenter::update() {
         PortControl* port = connection->port_control();
         const QString others = port ? sources_.ports.others_than(port->port()) : QString();
         const QString quiet_text = text(duration_text(quiet / 1000));
-        report(others.isEmpty()
-                   ? tr("No frames from %1 for %2. Is the board switched on and on this port?").arg(here, quiet_text)
-                   : tr("No frames from %1 for %2. Other ports: %3.").arg(here, quiet_text, others));
+        report(sentences::no_frames(here, quiet_text, others));
         return;
     }
 
@@ -129,7 +127,7 @@ void StatusPresenter::update() {
     if (sources_.recorder.recording()) {
         const QString size = locale.formattedDataSize(sources_.recorder.size(), 1, QLocale::DataSizeTraditionalFormat);
         extras += (extras.isEmpty() ? QString() : QStringLiteral(", ")) +
-                  tr("recording %1, %2").arg(QFileInfo(sources_.recorder.path()).fileName(), size);
+                  sentences::recording_extra(QFileInfo(sources_.recorder.path()).fileName(), size);
     }
     facts.extras = text(extras);
     facts.group_separator = text(locale.groupSeparator());

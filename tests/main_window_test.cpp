@@ -30,6 +30,7 @@
 #include "tests/support/modal_answer.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/wait.h"
+#include "trends/window/trends_window.h"
 
 using namespace sensor;
 using namespace sensor::testing;
@@ -348,4 +349,33 @@ TEST_F(PanelWindow, TheDemoIsLeftForAPortChosenInThePortMenu) {
     ASSERT_TRUE(wait_until([&] { return open() && this->port() == board.path(); }));
     EXPECT_FALSE(status().fields_text().contains("demo")) << status().fields_text().toStdString();
     EXPECT_EQ(session->log().path(), dir.filePath("sensors.csv")) << "the demo's made-up readings keep their own log";
+}
+
+// Trends opens at the next start where it was and at its span when the panel ended with it open,
+// however the panel was closed (Ctrl+Q pressed in Trends here); closed by the operator, it stays
+// closed; reopened, it keeps its place.
+TEST_F(PanelWindow, TrendsOpensAgainWhereItWasUnlessTheOperatorClosedIt) {
+    PtyPair board;
+    start_on(board.path());
+    session->show_trends();
+    session->trends()->resize(700, 500);
+    session->trends()->set_span_seconds(3600);
+    QTest::keyClick(session->trends(), Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_FALSE(window().isVisible()) << "Ctrl+Q closes the panel from Trends too";
+    session.reset();
+
+    start_on(board.path());
+    ASSERT_NE(session->trends(), nullptr) << "open when the panel ended, so open again";
+    EXPECT_TRUE(session->trends()->isVisible());
+    EXPECT_EQ(session->trends()->size(), QSize(700, 500));
+    EXPECT_EQ(session->trends()->span_seconds(), 3600);
+    session->trends()->resize(640, 480);
+    session->trends()->close();
+    session->show_trends();
+    EXPECT_EQ(session->trends()->size(), QSize(640, 480)) << "reopened where it was";
+    session->trends()->close();
+    session.reset();
+
+    start_on(board.path());
+    EXPECT_EQ(session->trends(), nullptr) << "closed by the operator, so not opened";
 }

@@ -289,7 +289,7 @@ TEST(PanelProgram, ASignalEndsARecordingAndSaysHowMuchItHolds) {
     QTemporaryDir dir;
     const QString recording = dir.filePath("run.bin");
     RunningPanel panel({"--demo", "--log", dir.filePath("demo.csv"), "--record", recording}, environment_in(dir));
-    ASSERT_TRUE(panel.says("Recording every byte received to " + recording)) << panel.err.toStdString();
+    ASSERT_TRUE(panel.says("Recording the run to " + recording)) << panel.err.toStdString();
     ASSERT_TRUE(wait_until([&] { return QFileInfo(recording).size() > 0; }));
     ASSERT_TRUE(panel.terminate()) << panel.err.toStdString();
     const QRegularExpression said("sensor-panel: The recording " + QRegularExpression::escape(recording) +

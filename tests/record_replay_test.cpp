@@ -1,8 +1,10 @@
 // Recording and replaying through the real panel: the demo board recorded while the window shows
 // it, the recording decoded by sensor-decode, a capture replayed with START clicked and its log
-// compared with sensor-decode --log-lines, and a recording onto a full disk.
+// compared with sensor-decode --log-lines, a recording onto a full disk, and a run through a
+// pseudo-terminal kept whole with its times, markers and pauses.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QPushButton>
@@ -10,12 +12,14 @@
 #include <QTest>
 
 #include "io/replay_source.h"
+#include "io/serial_link.h"
 #include "session/panel_session.h"
 #include "io/simulated_connection.h"
 #include "tests/support/panel_window.h"
 #include "tests/support/pty_pair.h"
 #include "tests/support/program_run.h"
 #include "tests/support/wait.h"
+#include "trends/window/trends_window.h"
 
 using namespace sensor;
 using namespace sensor::testing;
@@ -154,5 +158,118 @@ TEST(RecordReplay, TheCommandLineRefusesWhatCannotBeReplayed) {
         const auto r = run_program(QStringLiteral(SENSOR_PANEL_PATH), c.args, {}, env);
         EXPECT_EQ(r.status, c.status);
         EXPECT_TRUE(r.err.contains(QLatin1String(c.says))) << r.err.toStdString();
+    }
+}
+
+// A run kept whole: START, a marker by keystroke in the panel and one in Trends, the board quiet
+// for 2.5 s, all recorded with times and logged with time columns. The recording read back by
+// sensor-decode --frames holds every frame the panel showed, the pause and the markers at their
+// frames; replayed at 1x the pause comes back long enough for the cells to look old, at 4x a
+// quarter as long.
+TEST_F(PanelWindow, ARunIsKeptWholeWithItsTimesMarkersAndPauses) {
+    PtyPair board;
+    PanelOptions o = options();
+    o.log_times = true;
+    start(std::make_unique<SerialLink>(board.path()), o);
+    ASSERT_TRUE(wait_until([&] { return open(); }));
+    const QString recording = dir.filePath("run.rec");
+    ASSERT_TRUE(session->start_recording(recording));
+    QStringList shown;  // the cells of every frame, as the panel showed them
+    QObject::connect(session.get(), &PanelSession::frame_decoded, session.get(), [&] {
+        QStringList cells;
+        for (const std::string& t : session->logic().cells().Text1) cells << QString::fromStdString(t);
+        shown << cells.join(',');
+    });
+    const auto send = [&](int count, int infrared) {
+        const std::uint64_t before = session->logic().frames_decoded();
+        board.write(frames(count, infrared));
+        ASSERT_TRUE(wait_until([&] { return session->logic().frames_decoded() == before + count; }));
+    };
+
+    click(form().Command1());
+    send(60, 300);
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    QTest::keyClick(&window(), Qt::Key_M, Qt::ControlModifier);
+    send(60, 400);
+    session->show_trends();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(session->trends()));
+    QTest::keyClick(session->trends(), Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(session->history().markers().end_index(), 2u) << "one marker from each window";
+    QElapsedTimer quiet;
+    quiet.start();
+    ASSERT_TRUE(wait_until([&] { return quiet.elapsed() >= 2500; }, 5000));  // the board pauses
+    send(40, 500);
+    session->stop_recording();
+    session->shutdown();
+
+    const auto table = run_program(QStringLiteral(SENSOR_DECODE_PATH), {"--frames", recording});
+    ASSERT_EQ(table.status, 0) << table.err.toStdString();
+    QStringList rows = table.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 1 + shown.size());
+    EXPECT_TRUE(rows.takeFirst().startsWith("t_s,utc,frame,"));
+    double longest_gap = 0;
+    double previous_t = 0;
+    for (int i = 0; i < rows.size(); ++i) {
+        const QStringList f = rows[i].split(',');
+        ASSERT_EQ(f.size(), 20) << rows[i].toStdString();
+        EXPECT_EQ(f[2].toInt(), i + 1);
+        EXPECT_EQ(f.mid(3, 16).join(','), shown[i]) << "frame " << i + 1;
+        const QString marker = i == 60 ? "Marker 1" : i == 120 ? "Marker 2" : "";
+        EXPECT_EQ(f[19], marker) << "frame " << i + 1;
+        longest_gap = std::max(longest_gap, f[0].toDouble() - previous_t);
+        previous_t = f[0].toDouble();
+    }
+    EXPECT_GE(longest_gap, 2.4) << "the board's pause is in the recording";
+
+    // The log: the header once, then a line each 50 frames of the run with its time columns; each
+    // marker on the first line after it.
+    QFile log(dir.filePath("sensors.csv"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = log.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 1 + 3 + 1);
+    EXPECT_TRUE(lines[0].startsWith("utc,run_clock,frame,"));
+    QString previous_utc;
+    for (int i = 1; i <= 3; ++i) {
+        const QList<QByteArray> f = lines[i].trimmed().split(',');
+        ASSERT_EQ(f.size(), 12) << lines[i].toStdString();
+        EXPECT_GT(QString::fromLatin1(f[0]), previous_utc) << "times increase";
+        previous_utc = QString::fromLatin1(f[0]);
+        EXPECT_EQ(f[2].toInt(), 50 * i);
+        EXPECT_EQ(QString::fromLatin1(f[11]), i == 2 ? "Marker 1" : i == 3 ? "Marker 2" : "") << "line " << i;
+    }
+
+    // Replayed, the pause comes back: at 1x long enough for the cells to look old, at 4x not.
+    for (const double speed : {1.0, 4.0}) {
+        auto replay = std::make_unique<ReplaySource>(recording);
+        replay->set_speed(speed);
+        ReplaySource* source = replay.get();
+        PanelSession again(quiet_options(dir.filePath("replay.csv")), std::move(replay));
+        again.start();
+        again.window().show();
+        bool looked_old = false;
+        QElapsedTimer since;
+        since.start();
+        qint64 last_frame_ms = 0;
+        qint64 longest_ms = 0;
+        QObject::connect(&again, &PanelSession::frame_decoded, &again, [&] {
+            longest_ms = std::max(longest_ms, since.elapsed() - last_frame_ms);
+            last_frame_ms = since.elapsed();
+        });
+        ASSERT_TRUE(wait_until(
+            [&] {
+                looked_old = looked_old || again.form().stale();
+                return source->at_end();
+            },
+            15000));
+        EXPECT_EQ(again.logic().frames_decoded(), static_cast<std::uint64_t>(shown.size()));
+        if (speed == 1.0) {
+            EXPECT_GE(longest_ms, 2400);
+            EXPECT_TRUE(looked_old) << "the pause replayed looks as it did";
+        } else {
+            EXPECT_GE(longest_ms, 550);
+            EXPECT_LT(longest_ms, 1250) << "a quarter of the pause";
+            EXPECT_FALSE(looked_old);
+        }
     }
 }

@@ -48,20 +48,20 @@ MainWindow::MainWindow(PanelLogic& logic, QWidget* parent) : QMainWindow(parent)
 
 void MainWindow::build_menus() {
     file_menu_ = menuBar()->addMenu(tr("&File"));
-    record_action_ = file_menu_->addAction(tr("&Record raw stream…"), this, [this] {
+    record_action_ = file_menu_->addAction(tr("&Record…"), this, [this] {
         if (recording_) {
             emit stop_recording_requested();
             return;
         }
         // The recording starts afresh: an existing file is replaced, after the dialog asked.
-        const QString path = QFileDialog::getSaveFileName(this, tr("Record the raw stream to"), QString(),
-                                                          tr("Raw captures (*.bin);;All files (*)"));
+        const QString path = QFileDialog::getSaveFileName(this, tr("Record the run to"), QString(),
+                                                          tr("Recordings (*.rec);;All files (*)"));
         if (!path.isEmpty()) emit record_requested(path);
     });
     record_action_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    file_menu_->addAction(tr("Re&play capture…"), this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, tr("Replay a capture"), QString(),
-                                                          tr("Raw captures (*.bin);;All files (*)"));
+    file_menu_->addAction(tr("Re&play…"), this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("Replay a recording"), QString(),
+                                                          tr("Recordings and byte captures (*.rec *.bin);;All files (*)"));
         if (!path.isEmpty()) emit replay_requested(path);
     });
     pause_action_ = file_menu_->addAction(tr("P&ause replay"));
@@ -97,6 +97,18 @@ void MainWindow::build_menus() {
     logging_action_->setCheckable(true);
     logging_action_->setChecked(true);
     connect(logging_action_, &QAction::toggled, this, &MainWindow::logging_switched);
+    time_columns_action_ = log_menu_->addAction(tr("&Time columns"));
+    time_columns_action_->setCheckable(true);
+    time_columns_action_->setToolTip(tr("Each line starts with its UTC time, the run clock and the frame number, and "
+                                        "ends with the markers set since the line before."));
+    connect(time_columns_action_, &QAction::toggled, this, &MainWindow::time_columns_switched);
+    log_menu_->addSeparator();
+    // A marker needs no run and no recording; it goes wherever the run is kept. Trends has the
+    // same keys for its own window.
+    QAction* mark = log_menu_->addAction(tr("&Mark this moment"), this, [this] { emit marker_requested({}); });
+    mark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    QAction* mark_named = log_menu_->addAction(tr("Mark with a &label…"), this, &MainWindow::ask_marker_label);
+    mark_named->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
 
     view_menu_ = menuBar()->addMenu(tr("&View"));
     QAction* trends = view_menu_->addAction(tr("&Trends"), this, &MainWindow::trends_requested);
@@ -165,7 +177,7 @@ void MainWindow::choose_other_port() {
 
 void MainWindow::set_recording(bool on) {
     recording_ = on;
-    record_action_->setText(on ? tr("Stop &recording") : tr("&Record raw stream…"));
+    record_action_->setText(on ? tr("Stop &recording") : tr("&Record…"));
 }
 
 void MainWindow::set_replay(bool on, bool paused, double speed) {
@@ -181,6 +193,20 @@ void MainWindow::set_log(const QString& path, bool logging) {
     log_path_action_->setText(tr("File: %1").arg(path));
     const QSignalBlocker quiet(logging_action_);
     logging_action_->setChecked(logging);
+}
+
+void MainWindow::set_time_columns(bool on) {
+    const QSignalBlocker quiet(time_columns_action_);
+    time_columns_action_->setChecked(on);
+}
+
+void MainWindow::ask_marker_label() {
+    bool ok = false;
+    const QString label = QInputDialog::getText(QApplication::activeWindow() ? QApplication::activeWindow() : this,
+                                                tr("Mark this moment"), tr("Label of the marker:"), QLineEdit::Normal,
+                                                QString(), &ok)
+                              .trimmed();
+    if (ok) emit marker_requested(label);
 }
 
 void MainWindow::choose_log_file() {

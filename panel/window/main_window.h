@@ -34,6 +34,9 @@ public:
     // are listed but cannot be chosen.
     void set_ports(const QList<PortInfo>& ports, const QString& current, bool choosable);
     void set_log(const QString& path, bool logging);
+    void set_time_columns(bool on);
+    // Asks the operator for a marker's label over the active window, then asks for the marker.
+    void ask_marker_label();
     // File menu: the recording's item reads "Stop recording" while one is on; the replay's
     // controls are there only while a capture is replayed.
     void set_recording(bool on);
@@ -55,6 +58,9 @@ signals:
     void replay_restart_requested();
     void replay_speed_requested(double speed);
     void trends_requested();
+    // Mark the newest frame; an empty label: the next "Marker N".
+    void marker_requested(const QString& label);
+    void time_columns_switched(bool on);
     void message(const QString& sentence);  // what the window itself found, to be said once
     void unloading();  // the window is closing: the connection and the log are to be closed
 
@@ -75,6 +81,7 @@ private:
     QMenu* view_menu_ = nullptr;
     QAction* log_path_action_ = nullptr;
     QAction* logging_action_ = nullptr;
+    QAction* time_columns_action_ = nullptr;
     QAction* record_action_ = nullptr;
     QAction* pause_action_ = nullptr;
     QAction* restart_action_ = nullptr;

@@ -3,7 +3,6 @@
 
 #include <QCloseEvent>
 #include <QLocale>
-#include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -64,19 +63,13 @@ TrendsWindow::TrendsWindow(const History& history, QWidget* parent)
     redraw_timer_.setSingleShot(true);
     connect(&redraw_timer_, &QTimer::timeout, this, &TrendsWindow::wake);
 
-    const QSettings settings;
-    const int span = settings.value(QStringLiteral("trends/span"), 60).toInt();
-    span_s_ = std::find(kSpansSeconds.begin(), kSpansSeconds.end(), span) != kSpansSeconds.end() ? span : 60;
     build_actions();
     resize(900, 640);
-    restoreGeometry(settings.value(QStringLiteral("trends/geometry")).toByteArray());
     markers_seen_ = history_.markers().end_index();
     update_readout();
 }
 
-TrendsWindow::~TrendsWindow() {
-    if (was_shown_) save_settings();
-}
+TrendsWindow::~TrendsWindow() = default;
 
 void TrendsWindow::set_clock(Clock clock) { clock_ = std::move(clock); }
 
@@ -246,11 +239,12 @@ void TrendsWindow::show_message(const QString& text) {
     emit message(text);
 }
 
-void TrendsWindow::save_settings() const {
-    QSettings settings;
-    settings.setValue(QStringLiteral("trends/geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("trends/span"), span_s_);
-    settings.setValue(QStringLiteral("trends/open"), isVisible());
+TrendsWindow::Place TrendsWindow::place() const { return {saveGeometry(), span_s_}; }
+
+void TrendsWindow::restore_place(const Place& place) {
+    if (!place.geometry.isEmpty()) restoreGeometry(place.geometry);
+    const bool offered = std::find(kSpansSeconds.begin(), kSpansSeconds.end(), place.span_s) != kSpansSeconds.end();
+    set_span_seconds(offered ? place.span_s : 60);
 }
 
 void TrendsWindow::shown_changed() {
@@ -264,8 +258,6 @@ void TrendsWindow::shown_changed() {
 
 void TrendsWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    was_shown_ = true;
-    QSettings().setValue(QStringLiteral("trends/open"), true);
     gate_.changed(clock_());
     shown_changed();
 }
@@ -282,9 +274,8 @@ void TrendsWindow::changeEvent(QEvent* event) {
 }
 
 void TrendsWindow::closeEvent(QCloseEvent* event) {
-    save_settings();
-    QSettings().setValue(QStringLiteral("trends/open"), false);
     QMainWindow::closeEvent(event);
+    emit closed();
 }
 
 }  // namespace sensor

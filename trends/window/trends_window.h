@@ -4,6 +4,7 @@
 // Its redraw pace is the pure RedrawGate's, told the time; a timer only wakes it.
 #pragma once
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
@@ -33,8 +34,13 @@ public:
     // Nanoseconds on a steady clock: the pace of the redraws.
     using Clock = std::function<std::int64_t()>;
 
-    // Keeps a reference to `history`, which must outlive the window. Restores its geometry and span
-    // from the settings "trends/geometry" and "trends/span".
+    // Where the window was and what span it showed, for its owner to keep between starts.
+    struct Place {
+        QByteArray geometry;  // QWidget::saveGeometry; empty: the default size
+        int span_s = 60;
+    };
+
+    // Keeps a reference to `history`, which must outlive the window.
     explicit TrendsWindow(const History& history, QWidget* parent = nullptr);
     ~TrendsWindow() override;
 
@@ -78,8 +84,9 @@ public:
     void wake();
     // Reduces the history for the current view and repaints the plots now.
     void redraw_now();
-    // Writes geometry, span and open state; also done when the window closes.
-    void save_settings() const;
+    Place place() const;
+    // A span it does not offer falls back to 1 min.
+    void restore_place(const Place& place);
 
 signals:
     // A sentence for the owner to say in its status line and on standard error, as this window
@@ -88,6 +95,8 @@ signals:
     // Ctrl+M (false) or Ctrl+Shift+M (true): a marker at the newest frame; with ask_label the
     // operator is asked for its label first.
     void marker_requested(bool ask_label);
+    // The operator closed the window (not its owner hiding it with the panel).
+    void closed();
 
 public slots:
     void save_plot();
@@ -130,7 +139,6 @@ private:
     std::optional<ReadoutCursor> cursor_;
     int redraws_ = 0;
     bool soon_ = false;  // a change waits for the soonest redraw the pace allows
-    bool was_shown_ = false;
 };
 
 }  // namespace sensor
