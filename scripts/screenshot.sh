@@ -47,6 +47,7 @@ wine=/usr/lib/wine/wine64
 [[ -x $wine ]] || wine=$(command -v wine64)
 xvfb-run --auto-servernum --server-args="-screen 0 1280x800x24" bash -c '
   "$(dirname "$1")/wineserver" -p 2>/dev/null >/dev/null &
+  timeout 60 "$1" reg delete "HKCU\Software\sensor-panel" /f >/dev/null 2>&1
   timeout 120 "$1" "$2/sensor-panel.exe" --demo --log "Z:$3/sensors-demo.csv" 2>/dev/null &
   panel=$!
   main=$(timeout 90 xdotool search --sync --onlyvisible --name "^Form1$" | head -1)
