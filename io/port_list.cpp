@@ -1,7 +1,6 @@
 #include "io/port_list.h"
 
 #include <QFileSystemWatcher>
-#include <QSerialPortInfo>
 #include <QStringList>
 
 #include "link/port_name.h"
@@ -24,13 +23,6 @@ PortList::PortList(Source source, QObject* parent) : QObject(parent), source_(st
     if (!source_) source_ = &PortList::system_ports;
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &PortList::refresh);
-}
-
-QList<PortInfo> PortList::system_ports() {
-    QList<PortInfo> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.append({info.systemLocation(), info.description(), info.manufacturer(), info.serialNumber()});
-    return ports;
 }
 
 void PortList::start() {

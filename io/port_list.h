@@ -1,6 +1,6 @@
 // The serial ports present on this machine, followed as adapters are plugged in and pulled out:
-// asked when /dev changes where it can be watched, else once a second; a change is signalled
-// within two.
+// asked when /dev changes where it can be watched, else once a second (on Windows the system's
+// own list of serial ports, cheap to read); a change is signalled within two.
 #pragma once
 
 #include <QList>
@@ -30,9 +30,10 @@ class PortList : public QObject {
 public:
     using Source = std::function<QList<PortInfo>()>;
 
-    // source: where the list comes from; by default QSerialPortInfo, tests give their own.
+    // source: where the list comes from; by default the system's, tests give their own.
     explicit PortList(Source source = {}, QObject* parent = nullptr);
 
+    // Qt SerialPort's list; on Windows the registry's, with the names Device Manager shows.
     static QList<PortInfo> system_ports();
 
     // Starts following the list (and reads it once now); stop() ends the polling.

@@ -130,6 +130,11 @@ void SerialLink::try_open() {
 
     const bool serial_device = is_serial_device(port_);
     if (serial_device && serial_->open(QIODevice::ReadWrite)) {
+        // DTR and RTS off, as the serial control the panel follows leaves them (the system raises
+        // both on open). A pseudo-terminal has no such lines and refuses: nothing to tell.
+        serial_->setDataTerminalReady(false);
+        serial_->setRequestToSend(false);
+        serial_->clearError();
         // Bytes left in the driver from before the open would otherwise arrive first.
         serial_->clear(QSerialPort::Input);
         // A full one-byte buffer stops Qt from reading on: the first byte wakes the link, the

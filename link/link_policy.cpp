@@ -47,6 +47,7 @@ std::string LinkPolicy::failure_sentence(OpenFailure failure, const std::string&
                    (detail.empty() ? std::string("No serial ports were found; plug in the board or its USB-serial adapter.")
                                    : "Ports on this machine: " + detail + ".");
         case OpenFailure::Busy: return head + "it is busy; another program is using it.";
+        case OpenFailure::BusyOrDenied: return head + "it is busy or access was denied; another program may be using it.";
         case OpenFailure::PermissionDenied:
             // Only a group that can be joined is named; root's own devices are not.
             if (detail.empty() || detail == "root") return head + "permission denied.";

@@ -16,8 +16,9 @@ const char* link_state_text(LinkState state);  // "closed", "open", "retrying", 
 // The one command that puts the user in a device's group: "sudo usermod -aG dialout $USER".
 std::string join_group_command(const std::string& group);
 
-// Why an open failed, as the adapter found out.
-enum class OpenFailure : std::uint8_t { NoSuchDevice, Busy, PermissionDenied, NotASerialDevice, Other };
+// Why an open failed, as the adapter found out. BusyOrDenied: the system gives one answer for a
+// port another program holds and one this user may not open (Windows).
+enum class OpenFailure : std::uint8_t { NoSuchDevice, Busy, BusyOrDenied, PermissionDenied, NotASerialDevice, Other };
 
 // Why an open port went away.
 enum class LossCause : std::uint8_t { Unplugged, ReadError };

@@ -15,8 +15,8 @@
 #include <optional>
 
 #include "io/log_file.h"
+#include "io/platform_serial_link.h"
 #include "io/replay_source.h"
-#include "io/serial_link.h"
 #include "session/panel_session.h"
 #include "session/sentences.h"
 #include "programs/quit_signals.h"
@@ -71,7 +71,7 @@ std::optional<CommandLine> parse_command_line(int argc, char** argv, int* exit_s
         QStringLiteral("port"),
         QStringLiteral("Serial port of the board for this run, a device path or a name (default: the one last "
                        "chosen in the Port menu, else %1).")
-            .arg(sensor::SerialLink::default_port()),
+            .arg(sensor::PlatformSerialLink::default_port()),
         QStringLiteral("NAME"));
     const QCommandLineOption log_option(
         QStringLiteral("log"),
@@ -260,7 +260,7 @@ int main(int argc, char** argv) {
             panel.port_log_path = remembered.log_path.isEmpty() ? sensor::LogFile::default_path() : remembered.log_path;
         }
     } else {
-        connection = std::make_unique<sensor::SerialLink>(options->port_given ? options->port : remembered.last_port);
+        connection = std::make_unique<sensor::PlatformSerialLink>(options->port_given ? options->port : remembered.last_port);
     }
     sensor::PanelSession session(panel, std::move(connection));
     session.start();

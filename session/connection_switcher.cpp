@@ -1,7 +1,7 @@
 #include "session/connection_switcher.h"
 
 #include "io/replay_source.h"
-#include "io/serial_link.h"
+#include "io/platform_serial_link.h"
 #include "link/port_name.h"
 
 namespace sensor {
@@ -33,7 +33,7 @@ void ConnectionSwitcher::use_port(const QString& location) {
         return;
     chosen_port_ = location;
     if (!port) {
-        use(std::make_unique<SerialLink>(location));
+        use(std::make_unique<PlatformSerialLink>(location));
         return;
     }
     emit changed(current_.get(), false);

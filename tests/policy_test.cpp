@@ -2,12 +2,14 @@
 // time, so retries and the once-per-cause rule are checked to the millisecond.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "eval/waiting_lines.h"
 #include "link/link_policy.h"
 #include "link/read_pace.h"
+#include "link/win32_error.h"
 
 using namespace sensor;
 
@@ -62,6 +64,7 @@ TEST(LinkPolicy, EachFailureHasItsOwnSentence) {
         {OpenFailure::PermissionDenied, "uucp", "permission denied. Add your user to the uucp group (sudo usermod -aG uucp $USER) and log in again."},
         {OpenFailure::PermissionDenied, "root", "permission denied."},
         {OpenFailure::PermissionDenied, "", "permission denied."},
+        {OpenFailure::BusyOrDenied, "", "it is busy or access was denied; another program may be using it."},
         {OpenFailure::NotASerialDevice, "", "it is not a serial device."},
         {OpenFailure::Other, "input/output error", "input/output error."},
     };
@@ -69,6 +72,44 @@ TEST(LinkPolicy, EachFailureHasItsOwnSentence) {
         const std::string s = p.failure_sentence(c.failure, c.detail);
         EXPECT_EQ(s, "Cannot open serial port COM3: " + c.says);
     }
+}
+
+// A Win32 error code decides the sentence and whether the port is read again, lost or retried.
+TEST(Win32Error, EachCodeMeansWhatWindowsAndWineMeanByIt) {
+    struct Open {
+        const char* name;
+        std::uint32_t code;
+        OpenFailure failure;
+    };
+    const Open opens[] = {
+        {"file not found: no COMn", 2, OpenFailure::NoSuchDevice},
+        {"path not found", 3, OpenFailure::NoSuchDevice},
+        {"access denied: held by another program, or not this user's", 5, OpenFailure::BusyOrDenied},
+        {"sharing violation", 32, OpenFailure::Busy},
+        {"lock violation: held exclusively by a Linux program (Wine)", 33, OpenFailure::Busy},
+        {"invalid name", 123, OpenFailure::Other},
+        {"broken pipe is no reason not to open", 109, OpenFailure::Other},
+    };
+    for (const Open& c : opens) EXPECT_EQ(open_failure_of_win32_error(c.code), c.failure) << c.name;
+
+    struct Read {
+        const char* name;
+        std::uint32_t code;
+        Win32ReadFailure outcome;
+    };
+    const Read reads[] = {
+        {"counter timeout: Wine's read that timed out", 1460, Win32ReadFailure::NoDataYet},
+        {"not ready: Wine after an unplug", 21, Win32ReadFailure::Unplugged},
+        {"bad command: a USB adapter pulled", 22, Win32ReadFailure::Unplugged},
+        {"general failure", 31, Win32ReadFailure::Unplugged},
+        {"broken pipe: Wine's overlapped read after an unplug", 109, Win32ReadFailure::Unplugged},
+        {"operation aborted: a pending read ended by the driver", 995, Win32ReadFailure::Unplugged},
+        {"device not connected", 1167, Win32ReadFailure::Unplugged},
+        {"access denied", 5, Win32ReadFailure::Other},
+        {"invalid handle", 6, Win32ReadFailure::Other},
+        {"not supported: no modem lines on a pseudo-terminal", 50, Win32ReadFailure::Other},
+    };
+    for (const Read& c : reads) EXPECT_EQ(read_failure_of_win32_error(c.code), c.outcome) << c.name;
 }
 
 TEST(LinkPolicy, AReadablePortThatGivesNothingHasBeenUnplugged) {

@@ -69,8 +69,11 @@ TEST(SerialLink, EveryByteValueArrivesUnchangedWhateverTheChunks) {
 TEST(SerialLink, TheLineRunsAt19200EightBitsNoParityOneStopNoFlowControl) {
     PtyPair pair;
     SerialLink link(pair.path());
+    Received got(link);
     link.open();
     ASSERT_EQ(link.state(), SerialLink::State::Open);
+    EXPECT_EQ(got.messages, QStringList{QStringLiteral("Serial port %1 is open.").arg(pair.path())})
+        << "a pseudo-terminal has no DTR or RTS to hold off, and that is nothing to tell";
     // The settings belong to the device, so another descriptor of it reads back what the link set.
     const int fd = ::open(pair.path().toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
