@@ -308,7 +308,7 @@ void Win32SerialLink::lose(LossCause cause, const QString& detail) {
     schedule_retry();
 }
 
-bool Win32SerialLink::send(const ControlMessage& m) {
+bool Win32SerialLink::write_message(const ControlMessage& m) {
     // While the port is not open the panel says what becomes of the click.
     Device& d = *device_;
     if (state() != State::Open || !d.is_open()) return false;

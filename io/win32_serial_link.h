@@ -37,7 +37,7 @@ public:
     void close() override;
     void switch_to(const QString& port) override;
 
-    bool send(const ControlMessage& message) override;
+    bool write_message(const ControlMessage& message) override;
 
     State state() const override { return policy_.state(); }
     QString description() const override { return port_; }

@@ -12,6 +12,7 @@
 #include "eval/csv_field.h"
 #include "eval/frame_row.h"
 #include "eval/utc_text.h"
+#include "trends/floor_div.h"
 
 namespace sensor {
 
@@ -23,12 +24,6 @@ std::int64_t ceil_to_block(std::int64_t t) {
     const std::int64_t b = TimeBlocks::kBlockNs;
     const std::int64_t q = t / b + ((t % b > 0) ? 1 : 0);
     return q * b;
-}
-
-std::int64_t floor_div(std::int64_t value, std::int64_t step) {
-    std::int64_t q = value / step;
-    if (value % step != 0 && value < 0) --q;
-    return q;
 }
 
 class Rows {

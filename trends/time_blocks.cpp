@@ -1,5 +1,6 @@
 // Blocks on three levels, each a ring by block number; a frame is added to its block on every level.
 #include "trends/time_blocks.h"
+#include "trends/floor_div.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,12 +10,6 @@
 namespace sensor {
 
 namespace {
-
-std::int64_t floor_div(std::int64_t value, std::int64_t step) {
-    std::int64_t q = value / step;
-    if (value % step != 0 && value < 0) --q;
-    return q;
-}
 
 std::size_t ring_slot(std::int64_t number, std::size_t size) {
     const auto n = static_cast<std::int64_t>(size);

@@ -1,19 +1,10 @@
 // Columns on a grid of whole nanoseconds counted from time zero.
 #include "trends/view_grid.h"
+#include "trends/floor_div.h"
 
 #include <algorithm>
 
 namespace sensor {
-
-namespace {
-
-std::int64_t floor_div(std::int64_t value, std::int64_t step) {
-    std::int64_t q = value / step;
-    if (value % step != 0 && value < 0) --q;
-    return q;
-}
-
-}  // namespace
 
 ViewGrid::ViewGrid(std::int64_t span_ns, int width, std::int64_t quantum_ns) : width_(std::max(width, 0)) {
     quantum_ns = std::max<std::int64_t>(quantum_ns, 1);
