@@ -63,6 +63,9 @@ public:
     qint64 position() const { return position_; }  // bytes from the board handed over since the first
     qint64 size() const { return size_; }
     bool at_end() const { return state_ == State::Open && ended_; }
+    // Whether a next chunk is on its way: bytes come only from its timer, so while none is
+    // scheduled nothing more arrives.
+    bool scheduled() const { return timer_.isActive(); }
     // Recorded time: what the board took to send them, whatever the speed.
     double played_seconds() const;
     double total_seconds() const;

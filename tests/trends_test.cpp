@@ -11,6 +11,7 @@
 #include "tests/support/random_frames.h"
 #include "trends/column_reduction.h"
 #include "trends/history.h"
+#include "trends/line_break.h"
 #include "trends/range_export.h"
 #include "trends/redraw_gate.h"
 #include "trends/view_grid.h"
@@ -279,6 +280,23 @@ TEST(TrendReduction, ASingleFrameSpikeSurvivesEverySpanUpToEightHours) {
             }
         }
     }
+}
+
+// Fixed times, not ones derived from the rule's constant: a longer gap in the rule fails a row.
+TEST(TrendLineBreak, ALineBreaksWhereNoFrameCameForMoreThanASecond) {
+    struct Case {
+        const char* name;
+        std::int64_t earlier_ns, later_ns;
+        bool joins;
+    };
+    const Case cases[] = {
+        {"the line rate", 0, 8'333'333, true},
+        {"a second exactly", 5'000'000'000, 6'000'000'000, true},
+        {"just over a second", 5'000'000'000, 6'000'000'001, false},
+        {"a 1.5 s pause", 2'000'000'000, 3'500'000'000, false},
+        {"ten seconds", 0, 10'000'000'000, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(line_joins(c.earlier_ns, c.later_ns), c.joins) << c.name;
 }
 
 TEST(TrendReduction, ColumnsMarksAndLineBreaks) {
