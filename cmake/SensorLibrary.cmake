@@ -52,4 +52,6 @@ function(sensor_program name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} sensor_warnings)
   target_compile_definitions(${name} PRIVATE SENSOR_PANEL_VERSION="${PROJECT_VERSION}")
+  # At the top of the build folder, where the README's commands start them (build/default/sensor-panel).
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PROJECT_BINARY_DIR}")
 endfunction()

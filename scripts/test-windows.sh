@@ -75,4 +75,4 @@ echo "== the panel under Wine on a virtual X display"
 scripts/wine-prefix.sh "$WINEPREFIX"
 xvfb-run -a true 2>/dev/null || skip "Xvfb cannot start here, so no window can be shown; the core's tests above ran."
 timeout 900 xvfb-run -a -s "-screen 0 1280x1024x24" python3 tests/wine/panel_under_wine.py --panel "$panel" \
-    --installer "$installer" --decode build/check/programs/sensor-decode --board-sim build/check/programs/sensor-board-sim
+    --installer "$installer" --decode build/check/sensor-decode --board-sim build/check/sensor-board-sim
