@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the panel, runs it on the simulated board on a virtual X display and saves two pictures:
-# the window (docs/panel.png) and the Trends window beside it (docs/trends.png); then the same
-# panel built for Windows under Wine (docs/panel-windows.png; the first run builds Qt for Windows,
-# about half an hour).
+# the window (docs/panel.png) and the Trends window beside it with two markers (docs/trends.png);
+# then the same panel built for Windows under Wine (docs/panel-windows.png; the first run builds Qt
+# for Windows, about half an hour).
 # Usage: scripts/screenshot.sh [output folder, default docs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,7 +30,13 @@ HOME="$home" XDG_CONFIG_HOME="$home/.config" xvfb-run --auto-servernum --server-
   xdotool windowmove "$main" 0 0
   xdotool windowmove "$trends" 840 0
   xdotool windowsize "$trends" 850 700
-  sleep 20
+  # Two markers, set with Ctrl+M in Trends as an operator would, some seconds apart.
+  for wait in 8 6; do
+    sleep "$wait"
+    xdotool windowfocus --sync "$trends"
+    xdotool key --clearmodifiers ctrl+m
+  done
+  sleep 6
   import -window "$main" "$2/panel.png"
   import -window "$trends" "$2/trends.png"
   kill "$panel"
