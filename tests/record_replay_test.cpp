@@ -263,6 +263,9 @@ TEST_F(PanelWindow, ARunIsKeptWholeWithItsTimesMarkersAndPauses) {
             },
             15000));
         EXPECT_EQ(again.logic().frames_decoded(), static_cast<std::uint64_t>(shown.size()));
+        ASSERT_EQ(again.history().markers().end_index(), 2u) << "the markers come back with the replay";
+        EXPECT_EQ(again.history().markers().at(0).label, "Marker 1");
+        EXPECT_EQ(again.history().markers().at(1).label, "Marker 2");
         if (speed == 1.0) {
             EXPECT_GE(longest_ms, 2400);
             EXPECT_TRUE(looked_old) << "the pause replayed looks as it did";
