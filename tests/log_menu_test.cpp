@@ -10,14 +10,12 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include <cstdio>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "io/serial_link.h"
 #include "tests/support/modal_answer.h"
 #include "tests/support/panel_window.h"
+#include "tests/support/stderr_capture.h"
 #include "tests/support/wait.h"
 
 using namespace sensor;
@@ -160,21 +158,10 @@ TEST_F(PanelWindow, AnExitThatCannotAskSavesTheWaitingLinesBesideTheLogAndSaysWh
     ASSERT_TRUE(wait_until([&] { return session->log().waiting() == 1; }));
 
     // What a SIGTERM does after the event loop ends, with standard error caught in a file.
-    const QString err_path = dir.filePath("stderr.txt");
-    std::fflush(stderr);
-    const int saved_err = ::dup(2);
-    const int file = ::open(err_path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(file, 2);
-    session->shutdown();
-    session.reset();
-    std::fflush(stderr);
-    ::dup2(saved_err, 2);
-    ::close(saved_err);
-    ::close(file);
-
-    QFile f(err_path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString err = QString::fromUtf8(f.readAll());
+    const QString err = stderr_of(dir.path(), [&] {
+        session->shutdown();
+        session.reset();
+    });
     const QStringList rescued = QDir(dir.path()).entryList({"blocked-unsaved-*.csv"}, QDir::Files);
     ASSERT_EQ(rescued.size(), 1) << err.toStdString();
     const QString where = dir.filePath(rescued.front());

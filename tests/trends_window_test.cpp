@@ -19,8 +19,6 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <functional>
@@ -29,6 +27,7 @@
 #include "io/simulated_connection.h"
 #include "session/panel_session.h"
 #include "tests/support/modal_answer.h"
+#include "tests/support/stderr_capture.h"
 #include "tests/support/wait.h"
 #include "trends/window/column_paint.h"
 #include "trends/window/elided_label.h"
@@ -666,20 +665,11 @@ TEST(TrendsInThePanel, TheDemoFillsTheHistoryCtrlTOpensTheWindowAndItsFailuresAr
     EXPECT_EQ(session.history().markers().at(1).label, "lap 2");
 
     // A failed save and a failed export each reach standard error once, through the panel.
-    const QString err_path = dir.filePath("stderr.txt");
-    std::fflush(stderr);
-    const int saved_err = ::dup(2);
-    const int file = ::open(err_path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(file, 2);
-    const QString save_failed = trends.save_plot_to(dir.filePath("missing/trends.png"));
-    const QString export_failed = trends.export_to(QStringLiteral("/dev/full"));
-    std::fflush(stderr);
-    ::dup2(saved_err, 2);
-    ::close(saved_err);
-    ::close(file);
-    QFile f(err_path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString err = QString::fromUtf8(f.readAll());
+    QString save_failed, export_failed;
+    const QString err = sensor::testing::stderr_of(dir.path(), [&] {
+        save_failed = trends.save_plot_to(dir.filePath("missing/trends.png"));
+        export_failed = trends.export_to(QStringLiteral("/dev/full"));
+    });
     EXPECT_EQ(err.count(save_failed), 1) << err.toStdString();
     EXPECT_EQ(err.count(export_failed), 1) << err.toStdString();
 }
