@@ -30,6 +30,7 @@
 #include "measured_panel.h"
 #include "side_by_side.h"
 #include "tests/support/pty_pair.h"
+#include "trends/view_grid.h"
 
 using namespace sensor;
 using namespace sensor::bench;
@@ -222,16 +223,6 @@ void lower_bound(Figures& f, int seconds, int repeats, const QString& variant = 
     }
 }
 
-const char* span_name(int seconds) {
-    switch (seconds) {
-    case 10: return "10 s";
-    case 60: return "1 min";
-    case 600: return "10 min";
-    case 3600: return "1 h";
-    default: return "8 h";
-    }
-}
-
 // Two shipped panels at the line rate, a run on in each, one with Trends open at the span: what
 // Trends costs, as a ratio to the same panel in the same seconds.
 void trends_side_by_side(Figures& f, int span_s, int seconds, int repeats) {
@@ -266,7 +257,7 @@ void trends_side_by_side(Figures& f, int span_s, int seconds, int repeats) {
         end_program(with);
         end_program(without);
         const auto [om, cm] = keep_run(shares[0], shares[1], figures.open_cpu, figures.closed_cpu, figures.ratio);
-        std::fprintf(stderr, "trends at %s, run %d: open %.2f %% of a core, closed %.2f %%\n", span_name(span_s), r + 1, om * 100,
+        std::fprintf(stderr, "trends at %s, run %d: open %.2f %% of a core, closed %.2f %%\n", span_text(span_s).c_str(), r + 1, om * 100,
                      cm * 100);
     }
 }
@@ -281,7 +272,7 @@ void print_trends(const Figures& f) {
         std::printf("| CPU at line rate with Trends open at its %s span, beside the same panel with Trends closed (%zu × %zu s) | "
                     "%.2f %% of a core (median second) | closed %.2f %%; p90 open %.2f %%, closed %.2f %% | %.2f × Trends closed "
                     "(per-run ratios %s) | ≤ 1.5 × Trends closed |\n",
-                    span_name(t.seconds), t.ratio.size(), t.open_cpu.size() / std::max<std::size_t>(t.ratio.size(), 1),
+                    span_text(t.seconds).c_str(), t.ratio.size(), t.open_cpu.size() / std::max<std::size_t>(t.ratio.size(), 1),
                     pct(percentile(t.open_cpu, 0.5)), pct(percentile(t.closed_cpu, 0.5)), pct(percentile(t.open_cpu, 0.9)),
                     pct(percentile(t.closed_cpu, 0.9)), percentile(t.ratio, 0.5), join(t.ratio).c_str());
     }

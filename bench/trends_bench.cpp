@@ -31,6 +31,7 @@
 #include "trends/window/range_file.h"
 #include "trends/window/trend_picture.h"
 #include "trends/window/trends_window.h"
+#include "trends/view_grid.h"
 
 using namespace sensor;
 
@@ -40,16 +41,6 @@ constexpr std::int64_t kFrameNs = 8'854'167;  // 17 bytes of 10 bits at 19200 ba
 constexpr int kPlotWidth = 1000;
 constexpr std::int64_t kSecondNs = 1'000'000'000;
 const std::array<int, 5> kSpans{10, 60, 600, 3600, 8 * 3600};
-
-const char* span_name(int seconds) {
-    switch (seconds) {
-    case 10: return "10 s";
-    case 60: return "1 min";
-    case 600: return "10 min";
-    case 3600: return "1 h";
-    default: return "8 h";
-    }
-}
 
 ViewGrid grid_for(int span_s) { return ViewGrid(span_s * kSecondNs, kPlotWidth, span_s > 600 ? TimeBlocks::kBlockNs : 1); }
 
@@ -372,7 +363,7 @@ int main(int argc, char** argv) {
     if (QCoreApplication::arguments().contains(QStringLiteral("--line-rate"))) {
         const LineRateFigures r = measure_line_rate(smoke ? 1000 : 10000);
         for (std::size_t s = 0; s < kSpans.size(); ++s) {
-            std::printf("%s: %.2f %% of a core, %.1f redraws a second, %.2f x hidden (%.2f %%)\n", span_name(kSpans[s]),
+            std::printf("%s: %.2f %% of a core, %.1f redraws a second, %.2f x hidden (%.2f %%)\n", span_text(kSpans[s]).c_str(),
                         r.shown_percent[s], r.redraws_per_second[s], r.shown_percent[s] / std::max(r.hidden_percent, 0.01),
                         r.hidden_percent);
         }
@@ -423,7 +414,7 @@ int main(int argc, char** argv) {
         std::printf("| CPU at line rate, Trends' own share, window shown at %s span over a full history | %.2f %% of a core, "
                     "%.1f redraws a second | %.2f × the same with the window hidden (%.2f %%) | (the whole panel's figure: with "
                     "the main window) |\n",
-                    span_name(kSpans[s]), r.shown_percent[s], r.redraws_per_second[s],
+                    span_text(kSpans[s]).c_str(), r.shown_percent[s], r.redraws_per_second[s],
                     r.shown_percent[s] / std::max(r.hidden_percent, 0.01), r.hidden_percent);
     }
     return 0;

@@ -18,4 +18,10 @@ std::int64_t ViewGrid::column_of(std::int64_t time_ns, std::int64_t end_ns) cons
     return floor_div(time_ns - begin(end_ns), column_ns_);
 }
 
+std::string span_text(int seconds) {
+    if (seconds < 60) return std::to_string(seconds) + " s";
+    if (seconds < 3600) return std::to_string(seconds / 60) + " min";
+    return std::to_string(seconds / 3600) + " h";
+}
+
 }  // namespace sensor

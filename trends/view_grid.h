@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace sensor {
 
@@ -35,5 +36,8 @@ private:
     std::int64_t column_ns_ = 1;
     int width_ = 0;
 };
+
+// A span as the window and the benchmarks name it: "10 s", "1 min", "8 h".
+std::string span_text(int seconds);
 
 }  // namespace sensor

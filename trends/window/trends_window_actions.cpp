@@ -18,12 +18,6 @@ namespace sensor {
 
 namespace {
 
-QString span_name(int seconds) {
-    if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
-    if (seconds < 3600) return QStringLiteral("%1 min").arg(seconds / 60);
-    return QStringLiteral("%1 h").arg(seconds / 3600);
-}
-
 QString documents() { return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation); }
 
 }  // namespace
@@ -43,7 +37,7 @@ void TrendsWindow::build_actions() {
     auto* spans = new QActionGroup(this);
     for (std::size_t i = 0; i < kSpansSeconds.size(); ++i) {
         const int seconds = kSpansSeconds[i];
-        span_actions_[i] = view->addAction(span_name(seconds), this, [this, seconds] { set_span_seconds(seconds); });
+        span_actions_[i] = view->addAction(QString::fromStdString(span_text(seconds)), this, [this, seconds] { set_span_seconds(seconds); });
         span_actions_[i]->setCheckable(true);
         span_actions_[i]->setChecked(seconds == span_s_);
         span_actions_[i]->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + static_cast<int>(i))));
